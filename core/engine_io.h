@@ -1,0 +1,57 @@
+// The small interfaces through which the monitor engine reaches the outside
+// world, so that its rules can be exercised without hardware.
+#pragma once
+
+#include <cstdint>
+
+#include "ups_status.h"
+
+namespace qor {
+
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual int64_t now() = 0;  // wall-clock seconds
+    virtual void sleepMicros(long usec) = 0;
+};
+
+class Shell {
+public:
+    virtual ~Shell() = default;
+    virtual int run(const char* command) = 0;  // like system(); result not examined
+};
+
+// Where classified events go: the desktop's in-memory list or the console's file.
+class EventSink {
+public:
+    virtual ~EventSink() = default;
+    virtual void recordEvent(int32_t kind) = 0;
+    // Called before the machine is halted, so nothing of this run is lost when
+    // the halt command signals every process.
+    virtual void flush() {}
+};
+
+// The notification dispatch as the engine sees it.
+class Notifier {
+public:
+    virtual ~Notifier() = default;
+    virtual void queueEvent(int32_t kind) = 0;
+    // Starts a worker when codes wait and none runs.
+    virtual void startWorkerIfIdle() = 0;
+};
+
+// The UPS port. probeLine and signalShutdown are built on the four primitives.
+class UpsLine {
+public:
+    virtual ~UpsLine() = default;
+    virtual int open(const char* path) = 0;  // descriptor, or -1
+    virtual bool isOpen() const = 0;
+    virtual int setLines(int mode) = 0;      // 0: RTS only; 1: DTR only; else none
+    virtual int readStatus() = 0;            // modem-status word, 0 on failure
+    virtual void close() = 0;
+
+    LineState probeLine(Clock& clock);
+    int signalShutdown() { return setLines(1); }
+};
+
+}  // namespace qor

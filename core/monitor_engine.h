@@ -1,0 +1,98 @@
+// Turns the periodic line probe into UPS states and events, counts down
+// towards shutdown and halts the machine. One engine serves both editions;
+// where they differ the edition decides.
+#pragma once
+
+#include <cstdint>
+
+#include "engine_io.h"
+#include "ups_settings.h"
+
+namespace qor {
+
+constexpr const char* kHaltCommand = "/sbin/halt";
+constexpr size_t kMouseLinkSize = 64;
+
+// What the desktop window does for the engine.
+class DesktopView {
+public:
+    virtual ~DesktopView() = default;
+    virtual void repaint() = 0;
+    virtual void setBlinking(bool on) = 0;             // alarm blink timer, 2000 ms
+    virtual void ensureCountdownTimer(int32_t periodSec) = 0;  // started once, never stopped
+};
+
+// The console's six status-box painters.
+class ConsoleView {
+public:
+    virtual ~ConsoleView() = default;
+    virtual void showDetecting() = 0;
+    virtual void showNotInstalled() = 0;
+    virtual void showInstalled(const char* port) = 0;
+    virtual void showBatteryLow() = 0;
+    virtual void showAcFail() = 0;
+    virtual void showCountDown(int32_t seconds) = 0;
+};
+
+class MonitorEngine {
+public:
+    MonitorEngine(Edition edition, UpsSettings& settings, UpsLine& line, Clock& clock, Shell& shell,
+                  EventSink& events, Notifier* notifier);
+
+    // Target text of /dev/mouse, read once at start-up (at most 63 bytes kept).
+    void setMouseLink(const char* text);
+    const char* mouseLink() const { return mouse_; }
+
+    // Scans /dev/ttyS0 and /dev/ttyS1 (never the mouse, modem or pager port).
+    // 1 when a UPS answers, -1 when not.
+    int detectUps();
+    void pollLine(DesktopView* view = nullptr);
+    void classifyChange(int32_t changeMask, int32_t cur);
+
+    // Desktop: one tick of the 2000 ms timer. True when the machine has been
+    // halted and the window must close.
+    bool desktopTick(DesktopView& view);
+    // Desktop: true when it halted the machine.
+    bool checkShutdown();
+    // Desktop slot countdown(): steps the displayed count-down.
+    void countdown(DesktopView& view);
+
+    // Console: one tick, painting through the view.
+    void consoleTick(ConsoleView& view);
+
+    int32_t prevState() const { return prevState_; }
+    int32_t curBits() const { return curBits_; }
+    int32_t prevBits() const { return prevBits_; }
+    int32_t changeMask() const { return changeMask_; }
+    int64_t changeTime() const { return changeTime_; }
+    int32_t countDownSec() const { return countDownSec_; }
+    void setCountDownSec(int32_t s) { countDownSec_ = s; }
+    int32_t displayState() const { return displayState_; }
+    int32_t tickCount() const { return tickCount_; }
+    bool shuttingDown() const { return shuttingDown_; }
+
+private:
+    void halt();
+    void endOfTick();
+
+    Edition edition_;
+    UpsSettings& s_;
+    UpsLine& line_;
+    Clock& clock_;
+    Shell& shell_;
+    EventSink& events_;
+    Notifier* notifier_;
+    char mouse_[kMouseLinkSize] = {};
+
+    int32_t prevState_ = 0;
+    int32_t curBits_ = 0;
+    int32_t prevBits_ = 0;
+    int32_t changeMask_ = 0;
+    int64_t changeTime_ = 0;
+    int32_t countDownSec_ = 0;
+    int32_t displayState_ = 0;
+    int32_t tickCount_ = 0;
+    bool shuttingDown_ = false;
+};
+
+}  // namespace qor

@@ -1,0 +1,40 @@
+// The open UPS port: raises RTS, reads DCD and CTS, raises DTR for shutdown.
+#pragma once
+
+#include <cstddef>
+
+#include "engine_io.h"
+#include "ups_status.h"
+
+namespace qor {
+
+// Modem-line bits as the kernel defines them.
+constexpr int kLineDtr = 0x002;
+constexpr int kLineRts = 0x004;
+constexpr int kLineCts = 0x020;
+constexpr int kLineCar = 0x040;
+
+class SerialLine : public UpsLine {
+public:
+    explicit SerialLine(Edition edition) : edition_(edition) {}
+    ~SerialLine() override { close(); }
+    SerialLine(const SerialLine&) = delete;
+    SerialLine& operator=(const SerialLine&) = delete;
+
+    int open(const char* path) override;
+    bool isOpen() const override { return fd_ > 0; }
+    int setLines(int mode) override;
+    int readStatus() override;
+    void close() override;
+    int descriptor() const { return fd_; }
+
+private:
+    Edition edition_;
+    int fd_ = 0;
+};
+
+// Reads the raw target text of the link /dev/mouse into `buf` (zero-filled
+// first; empty when it is not a link). At most size-1 bytes, always terminated.
+void readMouseLink(char* buf, size_t size, const char* link = "/dev/mouse");
+
+}  // namespace qor

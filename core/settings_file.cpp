@@ -1,0 +1,44 @@
+#include "settings_file.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "atomic_file.h"
+
+namespace qor {
+
+namespace {
+struct FileCloser {
+    void operator()(FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<FILE, FileCloser>;
+}  // namespace
+
+bool loadSettings(UpsSettings& s, const char* path) {
+    FilePtr f(std::fopen(path, "r"));
+    if (!f) return false;
+    if (std::fseek(f.get(), 0, SEEK_SET) != 0) return false;
+    size_t n = std::fread(&s, 1, sizeof s, f.get());
+    return n == sizeof s;
+}
+
+bool initSettings(UpsSettings& s, Edition edition, const char* path) {
+    std::memset(&s, 0, sizeof s);
+    bool whole = loadSettings(s, path);
+    if (!whole) storeDefaults(s, edition);
+    // A damaged file may hold texts without a terminator; use their first 255 bytes.
+    terminateTexts(s);
+    s.upsState = NoUps;
+    if (edition == Edition::Console) {
+        s.saveRequest = 0;
+        s.detectRequest = 0;
+    }
+    return whole;
+}
+
+bool saveSettings(const UpsSettings& s, const char* path) {
+    return replaceFilePrefix(path, &s, sizeof s);
+}
+
+}  // namespace qor

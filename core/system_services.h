@@ -1,0 +1,19 @@
+// The real clock and shell behind the engine's interfaces.
+#pragma once
+
+#include "engine_io.h"
+
+namespace qor {
+
+class SystemClock : public Clock {
+public:
+    int64_t now() override;  // gettimeofday, whole seconds
+    void sleepMicros(long usec) override;
+};
+
+class SystemShell : public Shell {
+public:
+    int run(const char* command) override;  // system(), waited for
+};
+
+}  // namespace qor
