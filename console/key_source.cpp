@@ -1,0 +1,61 @@
+#include "key_source.h"
+
+#include <csignal>
+#include <chrono>
+
+namespace qor::console {
+
+namespace {
+using SteadyClock = std::chrono::steady_clock;
+
+// Process-wide: the one tick source of the program and the signal note.
+TickHandler* g_handler = nullptr;
+std::chrono::milliseconds g_period{1000};
+SteadyClock::time_point g_due;
+volatile std::sig_atomic_t g_quit = 0;
+volatile std::sig_atomic_t g_signo = 0;
+
+// Waits at most this long for a key, so a signal is noticed promptly even
+// when the terminal read is restarted after it.
+constexpr int kMaxWaitMs = 200;
+}  // namespace
+
+void startTicks(TickHandler* handler, int firstDelayMs, int periodMs) {
+    g_handler = handler;
+    g_period = std::chrono::milliseconds(periodMs);
+    g_due = SteadyClock::now() + std::chrono::milliseconds(firstDelayMs);
+}
+
+void stopTicks() { g_handler = nullptr; }
+
+int readKey(WINDOW* win) {
+    for (;;) {
+        if (g_quit) return kQuitKey;
+        int waitMs = kMaxWaitMs;
+        if (g_handler != nullptr) {
+            auto now = SteadyClock::now();
+            if (now >= g_due) {
+                g_handler->tick();
+                // The next tick comes one period after this one ended.
+                g_due = SteadyClock::now() + g_period;
+                continue;
+            }
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(g_due - now).count() + 1;
+            if (left < waitMs) waitMs = static_cast<int>(left);
+        }
+        wtimeout(win, waitMs);
+        int ch = wgetch(win);
+        wtimeout(win, -1);
+        if (ch != ERR) return ch;
+    }
+}
+
+void requestQuit(int signo) {
+    g_signo = signo;
+    g_quit = 1;
+}
+
+bool quitRequested() { return g_quit != 0; }
+int quitSignal() { return g_signo; }
+
+}  // namespace qor::console

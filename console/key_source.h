@@ -1,0 +1,34 @@
+// Keyboard input for every menu and form of the console. While it waits for a
+// key it runs the monitor tick whenever one falls due, so the tick never draws
+// in the middle of a form's own drawing.
+#pragma once
+
+#include <curses.h>
+
+namespace qor::console {
+
+// Ctrl-X: leaves any menu or form. Returned again and again once a terminating
+// signal has arrived, so every open menu and form unwinds.
+constexpr int kQuitKey = 'X' & 0x1f;
+
+// What runs when a tick falls due.
+class TickHandler {
+public:
+    virtual ~TickHandler() = default;
+    virtual void tick() = 0;
+};
+
+// Installs the handler; the first tick falls due `firstDelayMs` later and each
+// next one `periodMs` after the previous tick ended.
+void startTicks(TickHandler* handler, int firstDelayMs, int periodMs);
+void stopTicks();
+
+// Reads one key from `win` (menus and forms call this from their getKey()).
+int readKey(WINDOW* win);
+
+// Set from the signal handler; the main program leaves when it is set.
+void requestQuit(int signo);
+bool quitRequested();
+int quitSignal();
+
+}  // namespace qor::console

@@ -1,0 +1,100 @@
+#include "main_win.h"
+
+#include <cstdlib>
+#include <ctime>
+
+#include "event_log.h"
+#include "menus.h"
+#include "screen_layout.h"
+#include "settings_file.h"
+#ifdef QOR_HAVE_NOTIFY
+#include "notify_dispatch.h"
+#endif
+
+namespace qor::console {
+
+void ConsoleEvents::recordEvent(int32_t kind) { appendEvent(kind, static_cast<int32_t>(std::time(nullptr))); }
+
+MainWin::MainWin()
+    : NCursesApplication(true), settings_(std::make_unique<UpsSettings>()),
+      line_(std::make_unique<SerialLine>(Edition::Console)) {
+#ifdef QOR_HAVE_NOTIFY
+    notifier_ = std::make_unique<NotifyDispatch>(*settings_, Edition::Console);
+#endif
+    engine_ = std::make_unique<MonitorEngine>(Edition::Console, *settings_, *line_, clock_, shell_, events_,
+                                              notifier_.get());
+    char mouse[kMouseLinkSize];
+    readMouseLink(mouse, sizeof mouse);
+    engine_->setMouseLink(mouse);
+    engine_->setCountDownSec(60000);
+    initSettings(*settings_, Edition::Console);
+    engine_->setCountDownSec(settings_->expBatMin * 60);
+}
+
+MainWin::~MainWin() {
+    stopTicks();
+    statusBox_.reset();
+    statusPanel_.reset();
+    screen_.reset();
+    line_->close();
+}
+
+void MainWin::tick() {
+    if (settings_->saveRequest != 0) {
+        saveSettings(*settings_);
+        settings_->saveRequest = 0;
+    }
+    engine_->consoleTick(*statusBox_);
+}
+
+void MainWin::drawMainScreen() {
+    int h = ::LINES, w = ::COLS;
+    screen_ = std::make_unique<NCursesPanel>(h, w, 0, 0);
+    screen_->boldframe("");
+    try {
+        statusPanel_ = std::make_unique<NCursesPanel>(statusBoxLines(h), statusBoxCols(w), kStatusBoxLine,
+                                                      kStatusBoxColumn);
+        statusPanel_->boldframe("Qor Halvora Status Box");
+    } catch (const NCursesException&) {
+        // Too small a terminal for the box: monitor on without it.
+        statusPanel_.reset();
+    }
+    if (useColors()) {
+        screen_->bkgd(' ' | A_BOLD | COLOR_PAIR(2));
+        if (statusPanel_) statusPanel_->bkgd(' ' | COLOR_PAIR(6));
+    }
+    statusBox_ = std::make_unique<StatusBox>(statusPanel_.get(), h, w);
+    statusBox_->showInitial();
+
+    Hint hints[kMaxHints];
+    int n = keyHints(h, std::getenv("DISPLAY") != nullptr, hints);
+    for (int i = 0; i < n; ++i) screen_->addstr(hints[i].line, 2, hints[i].text);
+    screen_->addstr(2, (w - 31) / 2, "Brantel Halvora Qor Utility 1.0");
+
+    screen_->move(5, 25);
+    screen_->vline(h - 6);
+    screen_->move(4, 1);
+    screen_->hline(w - 2);
+    screen_->addch(4, 25, ACS_TTEE);
+    screen_->addch(h - 1, 25, ACS_BTEE);
+    screen_->addch(4, 0, ACS_LTEE);
+    screen_->addch(4, w - 1, ACS_RTEE);
+    screen_->refresh();
+}
+
+int MainWin::run() {
+    drawMainScreen();
+    startTicks(this, 2000, 1000);
+    try {
+        CMenu menu(*settings_, *this);
+        menu();
+    } catch (const NCursesException&) {
+        // No room for the menu: keep monitoring until Ctrl-X or a signal.
+        while (readKey(::stdscr) != kQuitKey) {
+        }
+    }
+    stopTicks();
+    return 0;
+}
+
+}  // namespace qor::console

@@ -1,0 +1,53 @@
+// The main menu and the Options menu in the left column of the main screen.
+#pragma once
+
+#include <cursesm.h>
+
+#include "ups_settings.h"
+
+namespace qor::console {
+
+class MainWin;
+
+class CMenuItem : public NCursesMenuItem {
+public:
+    enum class Action { Options, DetectUps, ViewLog, Quit };
+    CMenuItem(const char* text, Action action, UpsSettings& settings, MainWin& app)
+        : NCursesMenuItem(text), action_(action), settings_(settings), app_(app) {}
+    bool action() override;
+
+private:
+    Action action_;
+    UpsSettings& settings_;
+    MainWin& app_;
+};
+
+class CMenu : public NCursesMenu {
+public:
+    CMenu(UpsSettings& settings, MainWin& app);
+
+protected:
+    int getKey() override;
+};
+
+class COptionsItem : public NCursesMenuItem {
+public:
+    enum class Action { Back, Characteristics, Messages, Email, Pager };
+    COptionsItem(const char* text, Action action, UpsSettings& settings)
+        : NCursesMenuItem(text), action_(action), settings_(settings) {}
+    bool action() override;
+
+private:
+    Action action_;
+    UpsSettings& settings_;
+};
+
+class COptionsMenu : public NCursesMenu {
+public:
+    explicit COptionsMenu(UpsSettings& settings);
+
+protected:
+    int getKey() override;
+};
+
+}  // namespace qor::console

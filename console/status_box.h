@@ -1,0 +1,34 @@
+// The six painters of the main screen's status box.
+#pragma once
+
+#include <cursesp.h>
+
+#include "monitor_engine.h"
+#include "screen_layout.h"
+
+namespace qor::console {
+
+class StatusBox : public ConsoleView {
+public:
+    // A null box (a terminal too small for it) paints nothing.
+    StatusBox(NCursesPanel* box, int screenLines, int screenCols);
+
+    void showInitial();
+    void showDetecting() override;
+    void showNotInstalled() override;
+    void showInstalled(const char* port) override;
+    void showBatteryLow() override;
+    void showAcFail() override;
+    void showCountDown(int32_t seconds) override;
+
+private:
+    // Blanks `width` columns of status line i, then writes the text.
+    void put(int i, int width, const char* text, bool reverse = false);
+    void finish();
+
+    NCursesPanel* box_;
+    StatusLayout layout_;
+    int innerRight_;  // first column of the right border
+};
+
+}  // namespace qor::console

@@ -1,0 +1,104 @@
+// Hand-driven stand-ins for the engine's outside world.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "engine_io.h"
+#include "monitor_engine.h"
+#include "serial_line.h"
+
+namespace qor::test {
+
+// Ports a test plugs a UPS into; each port shows the status word set for it.
+class FakeLine : public UpsLine {
+public:
+    std::map<std::string, int> status;  // path -> modem-status word (absent: cannot open)
+    std::vector<std::string> opened;    // every successful open, in order
+    std::vector<int> lineWrites;        // every setLines mode
+    int openCount = 0;                  // currently open descriptors
+    std::string current;
+
+    void plug(const std::string& path, bool dcd, bool cts) {
+        status[path] = (dcd ? kLineCar : 0) | (cts ? kLineCts : 0);
+    }
+    int open(const char* path) override {
+        if (status.count(path) == 0) return -1;
+        current = path;
+        opened.push_back(path);
+        ++openCount;
+        return 3;
+    }
+    bool isOpen() const override { return !current.empty(); }
+    int setLines(int mode) override {
+        if (!isOpen()) return 0;
+        lineWrites.push_back(mode);
+        return 0;
+    }
+    int readStatus() override { return isOpen() ? status[current] : 0; }
+    void close() override {
+        if (!current.empty()) --openCount;
+        current.clear();
+    }
+};
+
+class FakeClock : public Clock {
+public:
+    int64_t t = 1'000'000;
+    long slept = 0;
+    int64_t now() override { return t; }
+    void sleepMicros(long usec) override { slept += usec; }
+};
+
+class FakeShell : public Shell {
+public:
+    std::vector<std::string> commands;
+    int run(const char* command) override {
+        commands.push_back(command);
+        return 0;
+    }
+};
+
+class RecordingEvents : public EventSink {
+public:
+    std::vector<int32_t> kinds;
+    int flushes = 0;
+    void recordEvent(int32_t kind) override { kinds.push_back(kind); }
+    void flush() override { ++flushes; }
+};
+
+class RecordingNotifier : public Notifier {
+public:
+    std::vector<int32_t> queued;
+    int starts = 0;
+    void queueEvent(int32_t kind) override { queued.push_back(kind); }
+    void startWorkerIfIdle() override {
+        if (!queued.empty()) ++starts;
+    }
+};
+
+class FakeDesktopView : public DesktopView {
+public:
+    int repaints = 0;
+    bool blinking = false;
+    int countdownPeriod = 0;
+    void repaint() override { ++repaints; }
+    void setBlinking(bool on) override { blinking = on; }
+    void ensureCountdownTimer(int32_t periodSec) override {
+        if (countdownPeriod == 0) countdownPeriod = periodSec;
+    }
+};
+
+class FakeConsoleView : public ConsoleView {
+public:
+    std::vector<std::string> painted;
+    void showDetecting() override { painted.push_back("detecting"); }
+    void showNotInstalled() override { painted.push_back("not installed"); }
+    void showInstalled(const char* port) override { painted.push_back(std::string("installed ") + port); }
+    void showBatteryLow() override { painted.push_back("battery low"); }
+    void showAcFail() override { painted.push_back("ac fail"); }
+    void showCountDown(int32_t s) override { painted.push_back("count " + std::to_string(s)); }
+};
+
+}  // namespace qor::test
