@@ -68,6 +68,8 @@ public:
     int32_t countDownSec() const { return countDownSec_; }
     void setCountDownSec(int32_t s) { countDownSec_ = s; }
     int32_t displayState() const { return displayState_; }
+    // The desktop's "Detect UPS" button shows the detecting panel while it scans.
+    void setDisplayState(int32_t s) { displayState_ = s; }
     int32_t tickCount() const { return tickCount_; }
     bool shuttingDown() const { return shuttingDown_; }
 

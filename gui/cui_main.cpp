@@ -1,0 +1,203 @@
+#include "cui_main.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPalette>
+
+#include <algorithm>
+#include <climits>
+
+#include "button_bar.h"
+#include "notifier_factory.h"
+#include "options_dialog.h"
+#include "panel_painter.h"
+#include "serial_line.h"
+#include "status_panel.h"
+#include "system_services.h"
+#include "window_flags.h"
+
+namespace qor::gui {
+
+namespace {
+
+constexpr int kTickMs = 2000;
+constexpr int kBlinkMs = 2000;
+
+// A period from the settings file is not validated: 0 would make a timer that
+// fires without pause, a negative one is refused by Qt, and a huge one would
+// overflow the milliseconds. The count-down still steps by the stored period.
+int countdownIntervalMs(int32_t periodSec) {
+    int64_t ms = static_cast<int64_t>(periodSec) * 1000;
+    if (ms < 1000) return 1000;
+    if (ms > INT_MAX) return INT_MAX;
+    return static_cast<int>(ms);
+}
+
+}  // namespace
+
+QString helpHomePage() {
+    QString installed = QString::fromLatin1(kHelpHome);
+    if (QFileInfo::exists(installed)) return installed;
+    QString besideProgram = QCoreApplication::applicationDirPath() + QStringLiteral("/HelpE.htm");
+    if (QFileInfo::exists(besideProgram)) return besideProgram;
+    return installed;  // a missing help file shows an empty page
+}
+
+CUIMain::CUIMain(QWidget* parent, const char* name, Qt::WindowFlags f)
+    : CUIMain(MainWindowDeps{}, parent, name, f) {}
+
+CUIMain::CUIMain(MainWindowDeps deps, QWidget* parent, const char* name, Qt::WindowFlags f)
+    : QWidget(parent, f), deps_(std::move(deps)) {
+    if (name != nullptr) setObjectName(QString::fromLatin1(name));
+    setWindowTitle(tr("Brantel HalvoraQor"));
+    setFixedSize(363, 229);
+    setMouseTracking(true);
+
+    connect(&tickTimer_, &QTimer::timeout, this, &CUIMain::timeUP);
+    connect(&blinkTimer_, &QTimer::timeout, this, &CUIMain::powUP);
+    connect(&countdownTimer_, &QTimer::timeout, this, &CUIMain::countdown);
+    if (deps_.startTick) tickTimer_.start(kTickMs);
+
+    if (deps_.line == nullptr) {
+        ownLine_ = std::make_unique<SerialLine>(Edition::Desktop);
+        deps_.line = ownLine_.get();
+    }
+    if (deps_.clock == nullptr) {
+        ownClock_ = std::make_unique<SystemClock>();
+        deps_.clock = ownClock_.get();
+    }
+    if (deps_.shell == nullptr) {
+        ownShell_ = std::make_unique<SystemShell>();
+        deps_.shell = ownShell_.get();
+    }
+
+    settings_ = std::make_unique<UpsSettings>();
+    initSettings(*settings_, Edition::Desktop, deps_.settingsPath.c_str());
+    art_ = Artwork::load();
+    QPalette pal = palette();
+    pal.setBrush(backgroundRole(), QBrush(art_.background));
+    setPalette(pal);
+    setAutoFillBackground(true);
+
+    if (deps_.useDefaultNotifier) {
+        ownNotifier_ = makeDefaultNotifier(*settings_);
+        deps_.notifier = ownNotifier_.get();
+    }
+    events_ = std::make_unique<DesktopEventLog>(*deps_.clock, deps_.eventPath);
+    engine_ = std::make_unique<MonitorEngine>(Edition::Desktop, *settings_, *deps_.line, *deps_.clock,
+                                              *deps_.shell, *events_, deps_.notifier);
+    char mouse[kMouseLinkSize];
+    readMouseLink(mouse, sizeof mouse, deps_.mouseLinkPath.c_str());
+    engine_->setMouseLink(mouse);
+
+    events_->load();
+}
+
+CUIMain::~CUIMain() {
+    events_->save();
+    tickTimer_.stop();
+    blinkTimer_.stop();
+    countdownTimer_.stop();
+    deps_.line->close();
+}
+
+void CUIMain::option() { openOptions(); }
+
+void CUIMain::exit() { close(); }
+
+void CUIMain::timeUP() {
+    if (engine_->desktopTick(*this)) close();
+}
+
+int CUIMain::detectUPS() { return engine_->detectUps(); }
+
+void CUIMain::powUP() {
+    blink_ = blink_ ? 0 : 1;
+    update();
+}
+
+void CUIMain::countdown() { engine_->countdown(*this); }
+
+void CUIMain::setBlinking(bool on) {
+    if (on && !blinkTimer_.isActive())
+        blinkTimer_.start(kBlinkMs);
+    else if (!on && blinkTimer_.isActive())
+        blinkTimer_.stop();
+}
+
+void CUIMain::ensureCountdownTimer(int32_t periodSec) {
+    if (!countdownTimer_.isActive()) countdownTimer_.start(countdownIntervalMs(periodSec));
+}
+
+void CUIMain::openOptions() {
+    Qor dialog(this, "Brantel Qor", true, fromQt3Flags(kQt3DialogFlags), this);
+    dialog.run();
+    // The sub-dialogs write the record as soon as they close with OK, so the
+    // file is rewritten whatever the options dialog's outcome.
+    saveSettings(*settings_, deps_.settingsPath.c_str());
+}
+
+void CUIMain::openHelp() {
+    QString home = deps_.helpHome.isEmpty() ? helpHomePage() : deps_.helpHome;
+    auto* help = new HelpWindow(home, QStringLiteral("."), nullptr, "help viewer", deps_.helpFiles);
+    help->setWindowTitle(QStringLiteral("Help Viewer"));
+    help->show();
+}
+
+void CUIMain::runDetection() {
+    engine_->setDisplayState(DisplayDetecting);
+    update();
+    if (engine_->detectUps() < 0) {
+        engine_->setDisplayState(DisplayNotInstalled);
+        update();
+    }
+}
+
+void CUIMain::mousePressEvent(QMouseEvent* e) {
+    if (e->button() != Qt::LeftButton) return;
+    int before[kButtonCount];
+    std::copy(std::begin(hover_), std::end(hover_), before);
+    const QPoint pos = e->position().toPoint();
+    for (int i = 0; i < kButtonCount; ++i) {
+        if (!buttonRect(i).contains(pos)) {
+            hover_[i] = HoverNone;
+            continue;
+        }
+        hover_[i] = HoverPressed;
+        switch (i) {
+        case ButtonOptions:
+            update();
+            openOptions();
+            break;
+        case ButtonDetect:
+            runDetection();
+            break;
+        case ButtonHelp:
+            openHelp();
+            update();
+            break;
+        case ButtonExit:
+            update();
+            close();
+            break;
+        default:
+            break;
+        }
+    }
+    if (!std::equal(std::begin(hover_), std::end(hover_), before)) update();
+}
+
+void CUIMain::mouseMoveEvent(QMouseEvent* e) {
+    if (trackHover(hover_, e->position().toPoint())) update();
+}
+
+void CUIMain::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    PanelContent content =
+        panelContent(engine_->displayState(), settings_->upsPort, engine_->countDownSec(), blink_);
+    paintMainWindow(p, art_, content, hover_);
+}
+
+}  // namespace qor::gui

@@ -1,0 +1,102 @@
+// The desktop main window: the painted status panel with its four painted
+// buttons. It owns everything the monitor needs and drives the engine from
+// its timers.
+#pragma once
+
+#include <QTimer>
+#include <QWidget>
+
+#include <memory>
+#include <string>
+
+#include "artwork.h"
+#include "desktop_event_log.h"
+#include "help_window.h"
+#include "monitor_engine.h"
+#include "settings_file.h"
+#include "ups_settings.h"
+
+namespace qor::gui {
+
+constexpr const char* kHelpHome = "/usr/share/doc/Qor/HelpE.htm";
+
+// What the window reaches outside itself. The defaults are the real ones;
+// tests give fakes and private paths.
+struct MainWindowDeps {
+    UpsLine* line = nullptr;        // nullptr: the real serial port
+    Clock* clock = nullptr;         // nullptr: the system clock
+    Shell* shell = nullptr;         // nullptr: system()
+    Notifier* notifier = nullptr;   // used when useDefaultNotifier is false
+    bool useDefaultNotifier = true; // the notification dispatch of this build, if it has one
+    std::string settingsPath = kSettingsPath;
+    std::string eventPath = kEventPath;
+    std::string mouseLinkPath = "/dev/mouse";
+    QString helpHome;               // empty: the installed help file (see helpHomePage)
+    HelpFiles helpFiles;
+    bool startTick = true;          // tests drive timeUP() themselves
+};
+
+// The installed help page, or the copy beside the program when the help is not
+// installed (a build tree).
+QString helpHomePage();
+
+class CUIMain : public QWidget, private DesktopView {
+    Q_OBJECT
+public:
+    explicit CUIMain(QWidget* parent = nullptr, const char* name = nullptr, Qt::WindowFlags f = {});
+    CUIMain(MainWindowDeps deps, QWidget* parent, const char* name, Qt::WindowFlags f);
+    ~CUIMain() override;
+
+    UpsSettings& settings() { return *settings_; }
+    const EventList& eventList() const { return events_->list(); }
+    const MonitorEngine& engine() const { return *engine_; }
+    const std::string& settingsPath() const { return deps_.settingsPath; }
+
+    int hoverFlag(int button) const { return hover_[button]; }
+    int blinkFlag() const { return blink_; }
+    bool blinkTimerActive() const { return blinkTimer_.isActive(); }
+    bool countdownTimerActive() const { return countdownTimer_.isActive(); }
+    int countdownInterval() const { return countdownTimer_.interval(); }
+    bool tickTimerActive() const { return tickTimer_.isActive(); }
+    const Artwork& artwork() const { return art_; }
+
+public slots:
+    void option();
+    void exit();
+    void timeUP();
+    int detectUPS();
+    void powUP();
+    void countdown();
+
+protected:
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
+
+private:
+    // DesktopView
+    void repaint() override { update(); }
+    void setBlinking(bool on) override;
+    void ensureCountdownTimer(int32_t periodSec) override;
+
+    void openOptions();
+    void openHelp();
+    void runDetection();
+
+    MainWindowDeps deps_;
+    QTimer tickTimer_;
+    QTimer blinkTimer_;
+    QTimer countdownTimer_;
+    std::unique_ptr<UpsLine> ownLine_;
+    std::unique_ptr<Clock> ownClock_;
+    std::unique_ptr<Shell> ownShell_;
+    std::unique_ptr<UpsSettings> settings_;
+    std::unique_ptr<DesktopEventLog> events_;
+    std::unique_ptr<Notifier> ownNotifier_;
+    std::unique_ptr<MonitorEngine> engine_;
+    Artwork art_;
+    int blink_ = 0;
+    int hover_[kButtonCount] = {};
+};
+
+}  // namespace qor::gui

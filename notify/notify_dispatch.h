@@ -1,0 +1,70 @@
+// The notification dispatch: a queue of event codes worked by one worker
+// thread at a time, so neither the window nor the line polling ever waits for
+// a modem or a mail server. For each code the worker calls the pagers, pauses
+// 5 s, then mails the recipients.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "engine_io.h"
+#include "notify_env.h"
+#include "notify_queue.h"
+#include "ups_settings.h"
+
+namespace qor {
+
+// The two passes of one event, each given the copy of the settings record
+// taken at its start.
+class NotifyPasses {
+public:
+    virtual ~NotifyPasses() = default;
+    virtual void pagerPass(int32_t code, const UpsSettings& s) = 0;
+    virtual void mailPass(int32_t code, const UpsSettings& s) = 0;
+};
+
+// The real passes: modem, pppd and SMTP.
+class SystemNotifyPasses : public NotifyPasses {
+public:
+    // `env.log` null: the edition's own outputs are used.
+    SystemNotifyPasses(Edition edition, NotifyEnv env = NotifyEnv());
+    void pagerPass(int32_t code, const UpsSettings& s) override;
+    void mailPass(int32_t code, const UpsSettings& s) override;
+    const NotifyEnv& env() const { return env_; }
+
+private:
+    std::unique_ptr<NotifyLog> ownLog_;
+    NotifyEnv env_;
+};
+
+class NotifyDispatch : public Notifier {
+public:
+    NotifyDispatch(UpsSettings& settings, Edition edition);
+    // For tests: other passes, and a clock for the 5 s pause (null: real time).
+    NotifyDispatch(UpsSettings& settings, Edition edition, std::shared_ptr<NotifyPasses> passes,
+                   Clock* pauseClock = nullptr);
+    // Does not wait for a running worker: it lets go of the settings record,
+    // asks the worker to stop after its current pass and leaves it to finish.
+    ~NotifyDispatch() override;
+    NotifyDispatch(const NotifyDispatch&) = delete;
+    NotifyDispatch& operator=(const NotifyDispatch&) = delete;
+
+    // Appends the code (0..3; anything else is ignored). The engine has
+    // already checked the kind's flags.
+    void queueEvent(int32_t kind) override;
+    // Starts one worker when codes wait and no worker runs.
+    void startWorkerIfIdle() override;
+
+    int queued() const;
+    // Waits until this dispatch's worker has ended; false on time-out.
+    bool waitIdle(int timeoutMs) const;
+    // The process-wide worker-busy flag.
+    static bool workerBusy();
+
+    struct State;
+
+private:
+    std::shared_ptr<State> state_;
+};
+
+}  // namespace qor

@@ -1,0 +1,61 @@
+#include "pager_pass.h"
+
+#include <cstring>
+
+#include "modem.h"
+
+namespace qor {
+
+namespace {
+constexpr int kAttempts = 3;
+constexpr int kPagerResponseSec = 30;
+}  // namespace
+
+ModemParams pagerModemParams(const UpsSettings& s) {
+    ModemParams p{};
+    p.carrierCheck = 0;
+    p.flowControl = s.modemFlow;
+    p.lineEnding = s.modemTermination;
+    p.speed = modemSpeedBps(s.modemSpeed);
+    p.responseTimeoutSec = kPagerResponseSec;
+    return p;
+}
+
+bool pagerNumberUsable(const char* number) {
+    for (const char* p = number; *p; ++p)
+        if (*p >= '0' && *p <= '9') return true;
+    return false;
+}
+
+void runPagerPass(int32_t code, const UpsSettings& s, const NotifyEnv& env) {
+    ModemParams params = pagerModemParams(s);
+    ModemCommands commands = ModemCommands::fromSettings(s);
+    int32_t index = (s.modemDevice >= 0 && s.modemDevice <= kPortNone) ? s.modemDevice + 1 : kDeviceNone;
+    const char* path = env.device(index);
+    bool none = std::strcmp(path, "none") == 0;
+
+    for (int slot = 0; slot < kListSlots; ++slot) {
+        char number[kTextLen];
+        std::memcpy(number, s.pagerNumbers[slot], kTextLen);
+        number[kTextLen - 1] = '\0';
+        if (env.log != nullptr && env.log->console()) env.log->sys(number);
+        if (!pagerNumberUsable(number)) continue;
+
+        for (int attempt = 0; attempt < kAttempts; ++attempt) {
+            CModem modem(env.log, env.clock);
+            modem.setParams(&params);
+            modem.setCommands(commands);
+            // "none" is the table's word for no device, never a file name.
+            if (none || !modem.open(path)) continue;
+            if (!modem.setUp()) continue;
+            if (modem.page(number, code)) {
+                modem.close();
+                break;
+            }
+            notifySleepMs(env.clock, 3000);
+            modem.close();
+        }
+    }
+}
+
+}  // namespace qor

@@ -1,0 +1,145 @@
+// A small plain-SMTP client: connects, waits for the greeting, sends one
+// command line at a time and turns the first line of each reply into a code.
+// It keeps an error state (class and code, each with a text) for the last
+// operation and answers telnet option negotiation. It never prints.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "notify_log.h"
+
+namespace qor {
+
+enum SmtpCommand : int32_t {
+    SmtpHelo = 1,
+    SmtpMessage = 1,  // the stored message text shares the greeting's code
+    SmtpMailFrom = 2,
+    SmtpRcptTo = 3,
+    SmtpData = 4,
+    SmtpRset = 5,
+    SmtpSend = 6,
+    SmtpSoml = 7,
+    SmtpSaml = 8,
+    SmtpVrfy = 9,
+    SmtpExpn = 10,
+    SmtpHelp = 11,
+    SmtpNoop = 12,
+    SmtpQuit = 13,
+    SmtpTurn = 14,
+};
+
+enum SmtpErrorClass : int32_t {
+    SmtpClassNone = 0,
+    SmtpClassNotFound = 3,
+    SmtpClassUnreachable = 5,
+    SmtpClassTimedOut = 6,
+    SmtpClassRefused = 8,
+    SmtpClassNoResources = 9,
+};
+
+enum SmtpErrorCode : int32_t {
+    SmtpNoError = 0,
+    SmtpUnknownError = 16384,
+    SmtpBadParameter = 16385,
+    SmtpBadUsage = 16386,
+    SmtpBadWinsock = 16387,
+    SmtpHostNotFound = 20480,
+    SmtpTryAgain = 20481,
+    SmtpNoRecovery = 20482,
+    SmtpNoData = 20483,
+    SmtpNoAddress = 20484,
+};
+
+// Text of an error code; system error numbers take the system's own text.
+std::string smtpErrorText(int32_t code);
+
+class SmtpClient {
+public:
+    static constexpr size_t kBufferLen = 1024;
+    static constexpr size_t kMaxArgument = 992;
+
+    // `log` (may be null) receives the console edition's progress lines.
+    explicit SmtpClient(NotifyLog* log = nullptr);
+    ~SmtpClient();
+    SmtpClient(const SmtpClient&) = delete;
+    SmtpClient& operator=(const SmtpClient&) = delete;
+
+    int open(const char* server, int port);
+    bool isOpen() const { return open_ != 0; }
+    int close();
+
+    void setAddress(const char* address);
+    const std::string& address() const { return address_; }
+    void setMessage(std::string text) { message_ = std::move(text); }
+    const std::string& message() const { return message_; }
+
+    void setReceiveTimeout(int seconds);
+    // Finer settings for tests; the greeting window is 30 s.
+    void setReceiveTimeoutMs(int ms) { receiveTimeoutMs_ = ms < 0 ? 0 : ms; }
+    void setGreetingWindowMs(int ms) { greetingWindowMs_ = ms; }
+
+    // Each returns the reply code: 0 when the command was not sent whole,
+    // -1 when no reply could be read.
+    int helo();
+    int mailFrom(const char* address);
+    int rcptTo(const char* address);
+    int data();
+    int rset();
+    int sendFrom(const char* address);
+    int somlFrom(const char* address);
+    int samlFrom(const char* address);
+    int vrfy(const char* name);
+    int expn(const char* list);
+    int help(const char* topic = nullptr);
+    int noop();
+    int quit();
+    int turn();
+    int sendMessage();
+
+    int32_t errorClass() const { return errClass_; }
+    const char* errorClassText() const { return errClassText_; }
+    int32_t errorCode() const { return errCode_; }
+    const char* errorCodeText() const { return errCodeText_.c_str(); }
+    int32_t replyCode() const { return replyCode_; }
+    const char* reply() const { return reply_; }
+    int32_t lastCommand() const { return lastCommand_; }
+    const char* commandText() const { return command_; }
+    const std::string& server() const { return server_; }
+    int port() const { return port_; }
+
+private:
+    enum class Step { Resolve, Socket, Connect, Send, Wait, Read, Close };
+    void clearError();
+    void handleError(int err, Step step);
+    void setCode(int32_t code);
+    void logLine(const char* text);
+    int command(int32_t code, const char* verb, const char* arg);
+    int sendBytes(const char* data, size_t len, bool bestEffort = false);
+    int receiveLine();
+    int readReply();
+    int readByte(unsigned char& c, long long deadlineMs);
+    void dropConnection();
+
+    std::string address_;
+    std::string message_;
+    uint8_t open_ = 0;
+    int fd_ = -1;
+    int port_ = 0;
+    std::string server_;
+    int receiveTimeoutMs_ = 120000;
+    int greetingWindowMs_ = 30000;
+    int32_t lastCommand_ = 0;
+    int32_t errClass_ = 0;
+    const char* errClassText_ = "";
+    int32_t errCode_ = 0;
+    std::string errCodeText_ = "No error";
+    char command_[kBufferLen] = {};
+    char reply_[kBufferLen] = {};
+    int32_t replyCode_ = 0;
+    bool peerClosed_ = false;
+    NotifyLog* log_;
+};
+
+}  // namespace qor

@@ -1,0 +1,234 @@
+// qorconsole end to end: the real program in the sandbox on a simulated UPS,
+// driven and read through tmux.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "sandbox_fixture.h"
+#include "ups_settings.h"
+#include "ups_status.h"
+
+namespace {
+
+using qor::sandbox::Sandbox;
+using qor::sandbox::TmuxOptions;
+using qor::sandbox::waitUntil;
+
+std::string settingsImage(void (*edit)(qor::UpsSettings&)) {
+    qor::UpsSettings s;
+    std::memset(&s, 0, sizeof s);
+    qor::storeDefaults(s, qor::Edition::Console);
+    s.pagerPort = qor::kPortNone;
+    if (edit) edit(s);
+    return std::string(reinterpret_cast<const char*>(&s), sizeof s);
+}
+
+std::vector<qor::event> events(const Sandbox& sb) {
+    std::vector<qor::event> out;
+    std::string bytes = sb.etcFile("Qor.event").value_or("");
+    for (size_t i = 0; i + 8 <= bytes.size(); i += 8) {
+        qor::event e;
+        std::memcpy(&e, bytes.data() + i, 8);
+        out.push_back(e);
+    }
+    return out;
+}
+
+std::vector<int> kinds(const Sandbox& sb) {
+    std::vector<int> k;
+    for (auto& e : events(sb)) k.push_back(e.kind);
+    return k;
+}
+
+// Changes on consecutive ticks combine into one mask; give the engine one
+// quiet tick after each change so every step is judged on its own.
+void settle() { ::usleep(1500 * 1000); }
+
+TmuxOptions console(int cols = 80, int rows = 25) {
+    TmuxOptions o;
+    o.cols = cols;
+    o.rows = rows;
+    o.unsetEnv = {"DISPLAY"};
+    return o;
+}
+
+TEST(ConsoleE2E, MainsFailingAtStartIsRecordedOnTheSecondTick) {
+    QOR_SANDBOX_REQUIRE_ROOT();
+    Sandbox sb;
+    sb.port("ttyS0").port("ttyS1");
+    sb.setLines("ttyS0", true, false);
+    ASSERT_TRUE(sb.seedEtc("Qor.conf", settingsImage(nullptr)));
+    ASSERT_TRUE(sb.startInTmux({QORCONSOLE}, console()));
+    ASSERT_TRUE(sb.waitForScreen("System AC power : Fail", 6000)) << sb.screen();
+    EXPECT_TRUE(kinds(sb).empty()) << "the first tick records nothing";
+    EXPECT_TRUE(sb.waitForScreen("Shutdown count down : 600 Seconds", 2000)) << sb.screen();
+    ASSERT_TRUE(waitUntil([&] { return !kinds(sb).empty(); }, 3000));
+    EXPECT_EQ(kinds(sb), std::vector<int>{qor::EvAcFail});
+    // The screen layout at 80 x 25: key hints for a text console, title, box.
+    std::string screen = sb.screen();
+    EXPECT_NE(screen.find("Brantel Halvora Qor Utility 1.0"), std::string::npos);
+    EXPECT_NE(screen.find("Qor Halvora Status Box"), std::string::npos);
+    EXPECT_NE(screen.find("you are a su!"), std::string::npos);
+    EXPECT_NE(screen.find("Options"), std::string::npos);
+    EXPECT_TRUE(sb.waitForScreen("Shutdown count down : 590 Seconds", 13000)) << sb.screen();
+    sb.sendKeys({"C-x"});
+    EXPECT_EQ(sb.waitExit(5000), 0);
+}
+
+TEST(ConsoleE2E, MainsFailAndReturnThenBatteryLowThenCablePulled) {
+    QOR_SANDBOX_REQUIRE_ROOT();
+    Sandbox sb;
+    sb.port("ttyS0").port("ttyS1");
+    sb.setLines("ttyS1", true, true);  // the UPS on the second port
+    ASSERT_TRUE(sb.seedEtc("Qor.conf", settingsImage(nullptr)));
+    ASSERT_TRUE(sb.startInTmux({QORCONSOLE}, console(100, 40)));
+    ASSERT_TRUE(sb.waitForScreen("UPS is installed on: /dev/ttyS1", 6000)) << sb.screen();
+    EXPECT_TRUE(sb.waitForScreen("System AC power : OK", 1000));
+
+    sb.setLines("ttyS1", true, false);
+    ASSERT_TRUE(waitUntil([&] { return kinds(sb).size() == 1; }, 3000));
+    settle();
+    EXPECT_TRUE(sb.waitForScreen("System AC power : Fail", 1000));
+    sb.setLines("ttyS1", true, true);
+    ASSERT_TRUE(waitUntil([&] { return kinds(sb).size() == 2; }, 3000));
+    settle();
+    EXPECT_EQ(kinds(sb), (std::vector<int>{qor::EvAcFail, qor::EvAcRecoveried}));
+    EXPECT_TRUE(sb.waitForScreen("System AC power : OK", 2000)) << sb.screen();
+
+    sb.setLines("ttyS1", true, false);
+    ASSERT_TRUE(waitUntil([&] { return kinds(sb).size() == 3; }, 3000));
+    settle();
+    sb.setLines("ttyS1", false, true);
+    ASSERT_TRUE(waitUntil([&] { return kinds(sb).size() == 4; }, 3000));
+    settle();
+    EXPECT_EQ(kinds(sb).back(), qor::EvBatteryLow);
+    EXPECT_TRUE(sb.waitForScreen("UPS battery status : Low", 2000)) << sb.screen();
+    EXPECT_TRUE(sb.waitForScreen("Shutdown count down : 60 Seconds", 2000)) << sb.screen();
+
+    sb.setLines("ttyS1", true, true);
+    ASSERT_TRUE(waitUntil([&] { return kinds(sb).size() == 5; }, 3000));
+    settle();
+    EXPECT_EQ(kinds(sb).back(), qor::EvAcFail) << "battery low to normal reads as AC Fail";
+
+    // Cable pulled while the power is normal: no event, scanning again.
+    sb.setLines("ttyS1", false, false);
+    ASSERT_TRUE(sb.waitForScreen("UPS is not installed!", 3000)) << sb.screen();
+    size_t probesBefore = sb.controlLog("ttyS1").size();
+    ::usleep(2500 * 1000);
+    EXPECT_EQ(kinds(sb).size(), 5u);
+    EXPECT_GE(sb.controlLog("ttyS1").size(), probesBefore + 2) << "every tick scans";
+    sb.setLines("ttyS1", true, true);
+    ASSERT_TRUE(sb.waitForScreen("UPS is installed on: /dev/ttyS1", 3000)) << sb.screen();
+    ::usleep(1500 * 1000);
+    EXPECT_EQ(kinds(sb).size(), 5u) << "the console records no reconnection";
+    EXPECT_TRUE(sb.haltLog().empty());
+    sb.sendKeys({"C-x"});
+    EXPECT_EQ(sb.waitExit(5000), 0);
+}
+
+TEST(ConsoleE2E, CountDownEndsInARecordedHaltWithDtrRaisedFirst) {
+    QOR_SANDBOX_REQUIRE_ROOT();
+    Sandbox sb;
+    sb.port("ttyS0");
+    sb.setLines("ttyS0", true, true);
+    ASSERT_TRUE(sb.seedEtc("Qor.conf", settingsImage([](qor::UpsSettings& s) {
+        s.expBatMin = 1;
+        s.periodSec = 15;
+    })));
+    ASSERT_TRUE(sb.startInTmux({QORCONSOLE}, console()));
+    ASSERT_TRUE(sb.waitForScreen("UPS is installed on: /dev/ttyS0", 6000)) << sb.screen();
+    sb.setLines("ttyS0", true, false);
+    ASSERT_TRUE(sb.waitForScreen("Shutdown count down : 60 Seconds", 3000)) << sb.screen();
+    EXPECT_TRUE(sb.waitForScreen("Shutdown count down : 45 Seconds", 20000)) << sb.screen();
+    ASSERT_TRUE(waitUntil([&] { return !sb.haltLog().empty(); }, 75000));
+    auto halt = sb.haltLog().front();
+    ASSERT_FALSE(halt.argv.empty());
+    EXPECT_EQ(halt.argv[0], "/sbin/halt");
+    auto ctl = sb.controlLog("ttyS0");
+    ASSERT_FALSE(ctl.empty());
+    // The last line change before the halt raised DTR and dropped RTS.
+    const qor::sandbox::ControlRecord* before = nullptr;
+    for (auto& c : ctl)
+        if (c.time <= halt.time) before = &c;
+    ASSERT_NE(before, nullptr);
+    EXPECT_TRUE(before->dtr);
+    EXPECT_FALSE(before->rts);
+    EXPECT_TRUE(sb.waitForScreen("Shutdown count down : 0 Seconds", 2000)) << sb.screen();
+    // The console goes on after the halt command.
+    sb.setLines("ttyS0", true, true);
+    EXPECT_TRUE(sb.waitForScreen("System AC power : OK", 3000)) << sb.screen();
+    EXPECT_EQ(sb.stop(5000), 0);
+}
+
+TEST(ConsoleE2E, CtrlXAndTerminatingSignalsEndWithStatusZeroAndARestoredTerminal) {
+    QOR_SANDBOX_REQUIRE_ROOT();
+    {
+        Sandbox sb;
+        sb.port("ttyS0");
+        sb.setLines("ttyS0", true, true);
+        ASSERT_TRUE(sb.startInTmux({QORCONSOLE}, console()));
+        ASSERT_TRUE(sb.waitForScreen("UPS is installed on: /dev/ttyS0", 6000)) << sb.screen();
+        sb.sendKeys({"C-x"});
+        EXPECT_EQ(sb.waitExit(5000), 0);
+        EXPECT_EQ(sb.clearLog().size(), 1u) << "a normal end clears the screen";
+        EXPECT_EQ(sb.screen().find("Qor Halvora Status Box"), std::string::npos) << sb.screen();
+        // Nothing was saved: no form asked for it.
+        EXPECT_FALSE(sb.etcFile("Qor.conf").has_value());
+    }
+    for (const char* sig : {"TERM", "INT", "HUP", "PWR"}) {
+        Sandbox sb;
+        sb.port("ttyS0");
+        sb.setLines("ttyS0", true, true);
+        ASSERT_TRUE(sb.startInTmux({QORCONSOLE}, console()));
+        ASSERT_TRUE(sb.waitForScreen("UPS is installed on: /dev/ttyS0", 6000)) << sb.screen();
+        sb.sendKeys({"Enter"});  // into the Options menu
+        ASSERT_TRUE(sb.waitForScreen("Back to Main", 2000)) << sb.screen();
+        std::string out;
+        sb.enter({"sh", "-c", std::string("kill -") + sig + " $(pidof qorconsole)"}, &out);
+        EXPECT_EQ(sb.waitExit(5000), 0) << sig;
+        EXPECT_EQ(sb.screen().find("Back to Main"), std::string::npos) << sig << "\n" << sb.screen();
+    }
+}
+
+TEST(ConsoleE2E, MenusReachDetectionAndQuit) {
+    QOR_SANDBOX_REQUIRE_ROOT();
+    Sandbox sb;
+    sb.port("ttyS0");
+    sb.setLines("ttyS0", true, true);
+    ASSERT_TRUE(sb.startInTmux({QORCONSOLE}, console()));
+    ASSERT_TRUE(sb.waitForScreen("UPS is installed on: /dev/ttyS0", 6000)) << sb.screen();
+    sb.sendKeys({"Down", "Enter"});  // "Detect UPS "
+    EXPECT_TRUE(sb.waitForScreen("UPS status: Detecting...", 2500)) << sb.screen();
+    EXPECT_TRUE(sb.waitForScreen("UPS is installed on: /dev/ttyS0", 4000)) << sb.screen();
+    sb.sendKeys({"Up", "Enter"});  // "Options "
+    ASSERT_TRUE(sb.waitForScreen("Characteristics", 2000)) << sb.screen();
+    sb.sendKeys({"C-x"});    // back to the main menu
+    ::usleep(300 * 1000);
+    EXPECT_NE(sb.exitStatus(), 0) << "Ctrl-X in Options only leaves Options";
+    sb.sendKeys({"End", "Enter"});  // "Quit "
+    EXPECT_EQ(sb.waitExit(5000), 0);
+}
+
+TEST(ConsoleE2E, OrdinaryUserGetsTheSuperuserMessage) {
+    QOR_SANDBOX_REQUIRE_ROOT();
+    // A copy an ordinary user may run, wherever the build tree lives.
+    char dir[] = "/tmp/qor-user-XXXXXX";
+    ASSERT_NE(::mkdtemp(dir), nullptr);
+    ::chmod(dir, 0755);
+    std::string copy = std::string(dir) + "/qorconsole";
+    std::filesystem::copy_file(QORCONSOLE, copy);
+    ::chmod(copy.c_str(), 0755);
+    Sandbox sb;
+    std::string out;
+    int status = sb.run({"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", copy}, &out);
+    std::filesystem::remove_all(dir);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(out.find("qorconsole needs superuser privilege."), std::string::npos) << out;
+}
+
+}  // namespace

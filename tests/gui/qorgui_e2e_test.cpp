@@ -1,0 +1,277 @@
+// qorgui itself, unchanged, in the sandbox on a private Xvfb: a simulated UPS
+// on /dev/ttyS0 goes through detection, mains failure, battery low and the
+// halt; the screen is read back from the X server at every display state.
+#include <gtest/gtest.h>
+
+#include <QColor>
+#include <QColorSpace>
+#include <QDir>
+#include <QImage>
+#include <QString>
+
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "event_log.h"
+#include "sandbox_fixture.h"
+#include "ups_settings.h"
+
+namespace {
+
+using qor::sandbox::Sandbox;
+using qor::sandbox::waitUntil;
+using Clock = std::chrono::system_clock;
+
+double nowSec() {
+    return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
+}
+
+QImage art(const char* name) {
+    return QImage(QStringLiteral(QOR_ART_DIR "/%1.png").arg(QLatin1String(name)))
+        .convertToFormat(QImage::Format_RGB32);
+}
+
+QRgb centre(const QImage& img) { return img.pixel(img.width() / 2, img.height() / 2); }
+
+std::string settingsBytes(int expBatMin, int lowBatMin, int periodSec) {
+    qor::UpsSettings s;
+    std::memset(&s, 0, sizeof s);
+    qor::storeDefaults(s, qor::Edition::Desktop);
+    s.expBatMin = expBatMin;
+    s.lowBatMin = lowBatMin;
+    s.periodSec = periodSec;
+    return std::string(reinterpret_cast<const char*>(&s), sizeof s);
+}
+
+// The running qorgui seen through its X server.
+class Screen {
+public:
+    explicit Screen(Sandbox& sb) : sb_(sb) {}
+
+    bool waitForWindow(int timeoutMs) {
+        return waitUntil(
+            [&] {
+                auto d = qor::sandbox::readFile(sb_.path("display"));
+                if (!d || d->empty()) return false;
+                display_ = ":" + std::to_string(std::atoi(d->c_str()));
+                std::string out;
+                if (sb_.enter({"env", "-u", "LD_PRELOAD", "xwininfo", "-display", display_, "-name", "Brantel HalvoraQor"}, &out, 3000) != 0)
+                    return false;
+                if (out.find("Map State: IsViewable") == std::string::npos) return false;
+                int vals[4];
+                int i = 0;
+                for (const char* key : {"Absolute upper-left X:", "Absolute upper-left Y:", "Width:", "Height:"}) {
+                    size_t at = out.find(key);
+                    if (at == std::string::npos) return false;
+                    vals[i++] = std::atoi(out.c_str() + at + std::strlen(key));
+                }
+                rect_ = QRect(vals[0], vals[1], vals[2], vals[3]);
+                return true;
+            },
+            timeoutMs, 50);
+    }
+
+    QRect rect() const { return rect_; }
+
+    // The window as the X server shows it now.
+    QImage grab() {
+        std::string file = sb_.path("shot.png");
+        ::unlink(file.c_str());
+        if (sb_.enter({"env", "-u", "LD_PRELOAD", "import", "-display", display_, "-window", "root", file}, nullptr, 5000) != 0) return {};
+        QImage root(QString::fromStdString(file));
+        if (root.isNull()) return {};
+        root.setColorSpace(QColorSpace());
+        return root.convertToFormat(QImage::Format_RGB32).copy(rect_);
+    }
+
+    static void save(const QImage& img, const char* name) {
+        QDir().mkpath(QStringLiteral(QOR_TEST_ARTIFACT_DIR));
+        img.save(QStringLiteral(QOR_TEST_ARTIFACT_DIR "/e2e_%1.png").arg(QLatin1String(name)));
+    }
+
+private:
+    Sandbox& sb_;
+    std::string display_;
+    QRect rect_;
+};
+
+const int kLampY[4] = {90, 120, 150, 180};
+
+// Lamp rows 1..4 as 'g' grey, 'r' red, 'G' green, '?' other.
+std::string lamps(const QImage& win) {
+    static const QRgb grey = centre(art("lamp_grey")), red = centre(art("lamp_red")),
+                      green = centre(art("lamp_green"));
+    std::string out;
+    for (int y : kLampY) {
+        QRgb px = win.pixel(36, y + 6);
+        out += px == grey ? 'g' : px == red ? 'r' : px == green ? 'G' : '?';
+    }
+    return out;
+}
+
+// Pixels only: a screenshot's PNG carries a colour space the built-in images do not.
+bool samePixels(const QImage& a, const QImage& b) {
+    if (a.size() != b.size()) return false;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            if ((a.pixel(x, y) & 0xffffff) != (b.pixel(x, y) & 0xffffff)) return false;
+    return true;
+}
+
+// 'i' idle, 'n' normal, 'a' alarm, '?' other.
+char picture(const QImage& win) {
+    static const QImage idle = art("idle"), normal = art("normal"), alarm = art("alarm");
+    QImage shown = win.copy(QRect(275, 80, 80, 77));
+    return samePixels(shown, idle) ? 'i' : samePixels(shown, normal) ? 'n' : samePixels(shown, alarm) ? 'a' : '?';
+}
+
+QImage textArea(const QImage& win) { return win.copy(QRect(50, 90, 200, 110)); }
+
+// Polls the screen until the lamps read `want`; the last grab in `shot`.
+bool waitForLamps(Screen& screen, const std::string& want, QImage& shot, int timeoutMs) {
+    return waitUntil(
+        [&] {
+            shot = screen.grab();
+            return !shot.isNull() && lamps(shot) == want;
+        },
+        timeoutMs, 200);
+}
+
+std::vector<qor::event> records(const std::string& bytes) {
+    std::vector<qor::event> out(bytes.size() / sizeof(qor::event));
+    std::memcpy(out.data(), bytes.data(), out.size() * sizeof(qor::event));
+    return out;
+}
+
+TEST(QorguiE2E, DetectionAcFailBatteryLowHaltAndSavedLog) {
+    QOR_SANDBOX_REQUIRE_ROOT();
+    Sandbox sb;
+    ASSERT_TRUE(sb.ok());
+    sb.port("ttyS0");
+    sb.setLines("ttyS0", false, false);  // nothing answers yet
+    ASSERT_TRUE(sb.seedEtc("Qor.conf", settingsBytes(1, 1, 5)));
+    auto child = sb.start({ON_XVFB, sb.dir(), QORGUI_PATH});
+    ASSERT_NE(child, nullptr);
+    Screen screen(sb);
+    ASSERT_TRUE(screen.waitForWindow(15000)) << qor::sandbox::readFile(sb.path("xvfb.log")).value_or("");
+    EXPECT_EQ(screen.rect().size(), QSize(363, 229));
+
+    // Before the first tick: the detecting panel (the first tick comes after 2 s).
+    QImage shot = screen.grab();
+    ASSERT_FALSE(shot.isNull());
+    Screen::save(shot, "state0_detecting");
+    EXPECT_EQ(lamps(shot), "gggg");
+    EXPECT_EQ(picture(shot), 'i');
+    QImage detectingText = textArea(shot);
+
+    // No UPS: not installed, once the tick's scan has failed.
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            shot = screen.grab();
+            return !shot.isNull() && textArea(shot) != detectingText;
+        },
+        6000, 200))
+        << "the panel never left the detecting texts";
+    Screen::save(shot, "state1_not_installed");
+    EXPECT_EQ(lamps(shot), "gggg");
+    EXPECT_EQ(picture(shot), 'i');
+
+    // The UPS answers with mains present.
+    sb.setLines("ttyS0", true, true);
+    ASSERT_TRUE(waitForLamps(screen, "GGGr", shot, 6000)) << lamps(shot);
+    Screen::save(shot, "state2_normal");
+    EXPECT_EQ(picture(shot), 'n');
+
+    // Mains fail: the picture blinks and the count-down falls by 5 every 5 s.
+    sb.setLines("ttyS0", true, false);
+    const double failAt = nowSec();
+    ASSERT_TRUE(waitForLamps(screen, "GrGG", shot, 6000)) << lamps(shot);
+    std::string pictures;
+    std::vector<QImage> texts;
+    bool savedIdle = false, savedAlarm = false;
+    const auto until = Clock::now() + std::chrono::seconds(11);
+    while (Clock::now() < until) {
+        shot = screen.grab();
+        if (shot.isNull()) continue;
+        char p = picture(shot);
+        pictures += p;
+        if (texts.empty() || textArea(shot) != texts.back()) texts.push_back(textArea(shot));
+        if (p == 'i' && !savedIdle) Screen::save(shot, "state3_ac_fail_idle"), savedIdle = true;
+        if (p == 'a' && !savedAlarm) Screen::save(shot, "state3_ac_fail_alarm"), savedAlarm = true;
+        EXPECT_EQ(lamps(shot), "GrGG");
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
+    Screen::save(shot, "state3_ac_fail_later");
+    EXPECT_NE(pictures.find('i'), std::string::npos) << pictures;
+    EXPECT_NE(pictures.find('a'), std::string::npos) << pictures;
+    EXPECT_EQ(pictures.find_first_not_of("ia"), std::string::npos) << pictures;
+    EXPECT_GE(texts.size(), 3u) << "the count-down did not step";
+
+    // Battery low: the count-down starts again from the low-battery minute.
+    sb.setLines("ttyS0", false, true);
+    const double lowAt = nowSec();
+    ASSERT_TRUE(waitForLamps(screen, "GGrG", shot, 6000)) << lamps(shot);
+    Screen::save(shot, "state4_battery_low");
+    EXPECT_NE(std::string("ia").find(picture(shot)), std::string::npos);
+
+    // The halt comes one minute after the battery-low change, not after the mains failure.
+    ASSERT_TRUE(waitUntil([&] { return !sb.haltLog().empty(); }, 75000, 100));
+    auto halts = sb.haltLog();
+    ASSERT_EQ(halts.size(), 1u);
+    EXPECT_EQ(halts[0].argv, std::vector<std::string>{"/sbin/halt"});
+    EXPECT_GE(halts[0].time, lowAt + 58.0);
+    EXPECT_LE(halts[0].time, lowAt + 67.0);
+    // DTR raised (RTS dropped) as the shutdown signal before the halt.
+    auto ctl = sb.controlLog("ttyS0");
+    ASSERT_FALSE(ctl.empty());
+    EXPECT_TRUE(ctl.back().dtr);
+    EXPECT_FALSE(ctl.back().rts);
+    EXPECT_LE(ctl.back().time, halts[0].time);
+
+    // Then the window closes and the program ends normally.
+    EXPECT_EQ(sb.waitExit(15000), 0);
+    auto log = sb.etcFile("Qor.event");
+    ASSERT_TRUE(log.has_value());
+    auto ev = records(*log);
+    ASSERT_EQ(ev.size(), 2u);
+    EXPECT_EQ(ev[0].kind, qor::EvAcFail);
+    EXPECT_EQ(ev[1].kind, qor::EvBatteryLow);
+    EXPECT_GE(ev[0].time + 1, static_cast<int32_t>(failAt));
+    EXPECT_LE(ev[0].time, static_cast<int32_t>(failAt) + 4);
+    EXPECT_GE(ev[1].time + 1, static_cast<int32_t>(lowAt));
+    EXPECT_LE(ev[1].time, static_cast<int32_t>(lowAt) + 4);
+    child->wait(5000);
+}
+
+TEST(QorguiE2E, TerminatingSignalClosesTheWindowAndSavesTheLog) {
+    QOR_SANDBOX_REQUIRE_ROOT();
+    Sandbox sb;
+    ASSERT_TRUE(sb.ok());
+    sb.port("ttyS0");
+    sb.setLines("ttyS0", true, true);
+    auto child = sb.start({ON_XVFB, sb.dir(), QORGUI_PATH});
+    ASSERT_NE(child, nullptr);
+    Screen screen(sb);
+    ASSERT_TRUE(screen.waitForWindow(15000));
+    QImage shot;
+    ASSERT_TRUE(waitForLamps(screen, "GGGr", shot, 6000)) << lamps(shot);
+    sb.setLines("ttyS0", true, false);
+    ASSERT_TRUE(waitForLamps(screen, "GrGG", shot, 6000)) << lamps(shot);
+    // The first tick on mains failure records the event; give it that tick.
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    auto pid = qor::sandbox::readFile(sb.path("app.pid"));
+    ASSERT_TRUE(pid.has_value());
+    std::string app = std::to_string(std::atoi(pid->c_str()));
+    ASSERT_EQ(sb.enter({"kill", "-HUP", app}), 0);
+    EXPECT_EQ(sb.waitExit(10000), 0);
+    EXPECT_TRUE(sb.haltLog().empty());
+    auto log = sb.etcFile("Qor.event");
+    ASSERT_TRUE(log.has_value());
+    auto ev = records(*log);
+    ASSERT_EQ(ev.size(), 1u);
+    EXPECT_EQ(ev[0].kind, qor::EvAcFail);
+    child->wait(5000);
+}
+
+}  // namespace

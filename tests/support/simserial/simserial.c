@@ -1,0 +1,559 @@
+/*
+ * libsimserial: LD_PRELOAD library that turns /dev/ttyS0../dev/ttyS3 and
+ * /dev/modem into simulated serial ports for the test sandbox.
+ *
+ * A port NAME is simulated when $SIMSERIAL_DIR/NAME/ exists; its data path is
+ * the pty slave named in $SIMSERIAL_DIR/NAME/pty (held open by simport).
+ * Modem-line ioctls on a descriptor of such a pty are answered here:
+ *   inputs  (DCD, CTS, RI, DSR) come from $SIMSERIAL_DIR/NAME/lines,
+ *   outputs (RTS, DTR) live in $SIMSERIAL_DIR/NAME/outputs, and every
+ *   TIOCMSET/TIOCMBIS/TIOCMBIC appends a line to $SIMSERIAL_DIR/NAME/control.log.
+ *
+ * The hooks may run inside signal handlers (a SIGALRM tick probing the line)
+ * and in any thread, so the port paths use raw system calls, stack buffers and
+ * no locks of our own; cross-process read-modify-write of the outputs is
+ * serialised with flock on the outputs file.
+ */
+#define _GNU_SOURCE
+#include <dlfcn.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <stdarg.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/sysmacros.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#define EXPORT __attribute__((visibility("default")))
+
+/* ---- real functions ---------------------------------------------------- */
+
+typedef int (*open_fn)(const char *, int, ...);
+typedef int (*openat_fn)(int, const char *, int, ...);
+typedef int (*open2_fn)(const char *, int);
+typedef int (*openat2_fn)(int, const char *, int);
+typedef FILE *(*fopen_fn)(const char *, const char *);
+typedef int (*ioctl_fn)(int, unsigned long, ...);
+
+static void *real_sym(void **slot, const char *name)
+{
+    void *p = __atomic_load_n(slot, __ATOMIC_ACQUIRE);
+    if (!p) {
+        p = dlsym(RTLD_NEXT, name);
+        __atomic_store_n(slot, p, __ATOMIC_RELEASE);
+    }
+    return p;
+}
+
+static void *r_open, *r_open64, *r_openat, *r_openat64, *r_open_2, *r_open64_2,
+    *r_openat_2, *r_openat64_2, *r_fopen, *r_fopen64, *r_ioctl;
+
+/* Resolve early so that hooks running in signal handlers need no dlsym. */
+__attribute__((constructor)) static void simserial_init(void)
+{
+    real_sym(&r_open, "open");
+    real_sym(&r_open64, "open64");
+    real_sym(&r_openat, "openat");
+    real_sym(&r_openat64, "openat64");
+    real_sym(&r_open_2, "__open_2");
+    real_sym(&r_open64_2, "__open64_2");
+    real_sym(&r_openat_2, "__openat_2");
+    real_sym(&r_openat64_2, "__openat64_2");
+    real_sym(&r_fopen, "fopen");
+    real_sym(&r_fopen64, "fopen64");
+    real_sym(&r_ioctl, "ioctl");
+}
+
+/* ---- small async-signal-safe helpers ----------------------------------- */
+
+static int sys_open(const char *path, int flags, mode_t mode)
+{
+    return (int)syscall(SYS_openat, AT_FDCWD, path, flags | O_CLOEXEC, mode);
+}
+
+static int sys_stat(const char *path, struct stat *st)
+{
+    return (int)syscall(SYS_newfstatat, AT_FDCWD, path, st, 0);
+}
+
+/* Appends src to dst (capacity cap) and reports truncation. */
+static int append(char *dst, size_t cap, const char *src)
+{
+    size_t n = strlen(dst), m = strlen(src);
+    if (n + m + 1 > cap)
+        return -1;
+    memcpy(dst + n, src, m + 1);
+    return 0;
+}
+
+static void append_uint(char *dst, size_t cap, unsigned long v, int width)
+{
+    char tmp[32];
+    int i = 0;
+    do {
+        tmp[i++] = (char)('0' + v % 10);
+        v /= 10;
+    } while (v && i < 30);
+    while (i < width && i < 30)
+        tmp[i++] = '0';
+    char out[32];
+    int j = 0;
+    while (i > 0)
+        out[j++] = tmp[--i];
+    out[j] = '\0';
+    append(dst, cap, out);
+}
+
+/* Reads at most cap-1 bytes of a small file; returns length or -1. */
+static ssize_t read_small(const char *path, char *buf, size_t cap)
+{
+    int fd = sys_open(path, O_RDONLY, 0);
+    if (fd < 0)
+        return -1;
+    ssize_t n = 0;
+    while ((size_t)n < cap - 1) {
+        ssize_t r = read(fd, buf + n, cap - 1 - (size_t)n);
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r <= 0)
+            break;
+        n += r;
+    }
+    close(fd);
+    buf[n] = '\0';
+    return n;
+}
+
+/* ---- ports --------------------------------------------------------------- */
+
+static const char *const port_names[] = {"ttyS0", "ttyS1", "ttyS2", "ttyS3", "modem"};
+#define PORT_COUNT (sizeof port_names / sizeof port_names[0])
+
+/* Returns the port name for a device path we take over, or NULL. */
+static const char *port_of_path(const char *path)
+{
+    if (!path || strncmp(path, "/dev/", 5) != 0)
+        return NULL;
+    for (size_t i = 0; i < PORT_COUNT; i++)
+        if (strcmp(path + 5, port_names[i]) == 0)
+            return port_names[i];
+    return NULL;
+}
+
+static int port_file(char *buf, size_t cap, const char *port, const char *leaf)
+{
+    const char *dir = getenv("SIMSERIAL_DIR");
+    buf[0] = '\0';
+    if (!dir || !*dir)
+        return -1;
+    if (append(buf, cap, dir) || append(buf, cap, "/") || append(buf, cap, port))
+        return -1;
+    if (leaf && (append(buf, cap, "/") || append(buf, cap, leaf)))
+        return -1;
+    return 0;
+}
+
+static int is_pty_slave(const struct stat *st)
+{
+    unsigned maj = major(st->st_rdev);
+    return S_ISCHR(st->st_mode) && maj >= 136 && maj <= 143;
+}
+
+/*
+ * Reads the pty slave path of a simulated port. Only a path under /dev/pts/
+ * that is a pty slave is accepted, so a broken or hostile pty file can never
+ * route an open to a real device.
+ */
+static int port_slave(const char *port, char *slave, size_t cap, struct stat *st)
+{
+    char path[512];
+    if (port_file(path, sizeof path, port, "pty"))
+        return -1;
+    ssize_t n = read_small(path, slave, cap);
+    if (n <= 0)
+        return -1;
+    while (n > 0 && (slave[n - 1] == '\n' || slave[n - 1] == '\r' || slave[n - 1] == ' '))
+        slave[--n] = '\0';
+    if (strncmp(slave, "/dev/pts/", 9) != 0 || strstr(slave, ".."))
+        return -1;
+    if (sys_stat(slave, st) || !is_pty_slave(st))
+        return -1;
+    return 0;
+}
+
+static int port_is_configured(const char *port)
+{
+    char path[512];
+    struct stat st;
+    return port_file(path, sizeof path, port, NULL) == 0 && sys_stat(path, &st) == 0 &&
+           S_ISDIR(st.st_mode);
+}
+
+/* Maps an open descriptor to its simulated port, or NULL. */
+static const char *port_of_fd(int fd)
+{
+    struct stat st;
+    if (syscall(SYS_fstat, fd, &st) != 0 || !is_pty_slave(&st))
+        return NULL;
+    for (size_t i = 0; i < PORT_COUNT; i++) {
+        char slave[256];
+        struct stat pst;
+        if (port_slave(port_names[i], slave, sizeof slave, &pst) == 0 &&
+            pst.st_rdev == st.st_rdev)
+            return port_names[i];
+    }
+    return NULL;
+}
+
+/* Parses "DCD=1 CTS=0 RI=0 DSR=0 RTS=1 DTR=0" into TIOCM_* bits. */
+static int parse_lines(const char *s)
+{
+    static const struct {
+        const char *key;
+        int bit;
+    } keys[] = {{"DCD", TIOCM_CAR}, {"CD", TIOCM_CAR}, {"CAR", TIOCM_CAR},
+                {"CTS", TIOCM_CTS}, {"RI", TIOCM_RNG}, {"RNG", TIOCM_RNG},
+                {"DSR", TIOCM_DSR}, {"RTS", TIOCM_RTS}, {"DTR", TIOCM_DTR}};
+    int bits = 0;
+    while (*s) {
+        while (*s == ' ' || *s == '\t' || *s == '\n' || *s == '\r' || *s == ',')
+            s++;
+        const char *eq = s;
+        while (*eq && *eq != '=' && *eq != ' ' && *eq != '\t' && *eq != '\n')
+            eq++;
+        if (*eq != '=') {
+            s = eq;
+            continue;
+        }
+        size_t klen = (size_t)(eq - s);
+        int on = eq[1] == '1';
+        for (size_t i = 0; i < sizeof keys / sizeof keys[0]; i++)
+            if (strlen(keys[i].key) == klen && strncasecmp(keys[i].key, s, klen) == 0 && on)
+                bits |= keys[i].bit;
+        s = eq + 1;
+        while (*s && *s != ' ' && *s != '\t' && *s != '\n' && *s != ',')
+            s++;
+    }
+    return bits;
+}
+
+static int read_bits(const char *port, const char *leaf, int mask)
+{
+    char path[512], buf[256];
+    if (port_file(path, sizeof path, port, leaf) || read_small(path, buf, sizeof buf) < 0)
+        return 0;
+    return parse_lines(buf) & mask;
+}
+
+#define INPUT_MASK (TIOCM_CAR | TIOCM_CTS | TIOCM_RNG | TIOCM_DSR)
+#define OUTPUT_MASK (TIOCM_RTS | TIOCM_DTR)
+
+static int write_all(int fd, const char *buf, size_t len)
+{
+    while (len) {
+        ssize_t w = write(fd, buf, len);
+        if (w < 0 && errno == EINTR)
+            continue;
+        if (w <= 0)
+            return -1;
+        buf += w;
+        len -= (size_t)w;
+    }
+    return 0;
+}
+
+/* Applies TIOCMSET/TIOCMBIS/TIOCMBIC to the port's outputs and logs the call. */
+static int change_outputs(const char *port, unsigned long req, int arg)
+{
+    char path[512];
+    if (port_file(path, sizeof path, port, "outputs"))
+        return -1;
+    int fd = sys_open(path, O_RDWR | O_CREAT, 0644);
+    if (fd < 0)
+        return -1;
+    while (flock(fd, LOCK_EX) != 0 && errno == EINTR)
+        ;
+    char buf[64];
+    ssize_t n = pread(fd, buf, sizeof buf - 1, 0);
+    buf[n > 0 ? n : 0] = '\0';
+    int cur = parse_lines(buf) & OUTPUT_MASK;
+    if (req == TIOCMSET)
+        cur = arg & OUTPUT_MASK;
+    else if (req == TIOCMBIS)
+        cur |= arg & OUTPUT_MASK;
+    else
+        cur &= ~arg & OUTPUT_MASK;
+
+    char state[32] = "RTS=";
+    append(state, sizeof state, (cur & TIOCM_RTS) ? "1" : "0");
+    append(state, sizeof state, " DTR=");
+    append(state, sizeof state, (cur & TIOCM_DTR) ? "1" : "0");
+    /* Fixed length, so readers never see a shortened file. */
+    char line[40];
+    line[0] = '\0';
+    append(line, sizeof line, state);
+    append(line, sizeof line, "\n");
+    ssize_t w = pwrite(fd, line, strlen(line), 0);
+    int t = ftruncate(fd, (off_t)strlen(line));
+    (void)w; /* on failure the previous state stays: nothing better to do here */
+    (void)t;
+
+    char logpath[512];
+    if (port_file(logpath, sizeof logpath, port, "control.log") == 0) {
+        int lfd = sys_open(logpath, O_WRONLY | O_CREAT | O_APPEND, 0644);
+        if (lfd >= 0) {
+            struct timespec ts;
+            clock_gettime(CLOCK_REALTIME, &ts);
+            char rec[96];
+            rec[0] = '\0';
+            append_uint(rec, sizeof rec, (unsigned long)ts.tv_sec, 1);
+            append(rec, sizeof rec, ".");
+            append_uint(rec, sizeof rec, (unsigned long)(ts.tv_nsec / 1000), 6);
+            append(rec, sizeof rec, " ");
+            append(rec, sizeof rec, state);
+            append(rec, sizeof rec, "\n");
+            write_all(lfd, rec, strlen(rec));
+            close(lfd);
+        }
+    }
+    flock(fd, LOCK_UN);
+    close(fd);
+    return 0;
+}
+
+/* Waits until one of the input lines in mask changes, like a UART's TIOCMIWAIT. */
+static int wait_lines(const char *port, int mask)
+{
+    int start = read_bits(port, "lines", INPUT_MASK);
+    for (;;) {
+        struct timespec d = {0, 10 * 1000 * 1000};
+        if (nanosleep(&d, NULL) != 0 && errno == EINTR)
+            return -1;
+        if ((read_bits(port, "lines", INPUT_MASK) ^ start) & mask)
+            return 0;
+    }
+}
+
+/* ---- open hooks ---------------------------------------------------------- */
+
+/* Opens a port path; returns -2 when the path is not ours. */
+static int open_port(const char *path, int flags, mode_t mode)
+{
+    const char *port = port_of_path(path);
+    if (!port)
+        return -2;
+    if (!port_is_configured(port)) {
+        errno = ENOENT;
+        return -1;
+    }
+    char slave[256];
+    struct stat st;
+    if (port_slave(port, slave, sizeof slave, &st)) {
+        errno = ENXIO;
+        return -1;
+    }
+    /* The caller's flags unchanged: O_NOCTTY and O_NONBLOCK act as on a real port. */
+    return (int)syscall(SYS_openat, AT_FDCWD, slave, flags, mode);
+}
+
+static mode_t mode_arg(int flags, va_list ap)
+{
+    if (flags & (O_CREAT | __O_TMPFILE))
+        return (mode_t)va_arg(ap, int);
+    return 0;
+}
+
+EXPORT int open(const char *path, int flags, ...)
+{
+    va_list ap;
+    va_start(ap, flags);
+    mode_t mode = mode_arg(flags, ap);
+    va_end(ap);
+    int fd = open_port(path, flags, mode);
+    if (fd != -2)
+        return fd;
+    open_fn f = (open_fn)real_sym(&r_open, "open");
+    return f(path, flags, mode);
+}
+
+EXPORT int open64(const char *path, int flags, ...)
+{
+    va_list ap;
+    va_start(ap, flags);
+    mode_t mode = mode_arg(flags, ap);
+    va_end(ap);
+    int fd = open_port(path, flags, mode);
+    if (fd != -2)
+        return fd;
+    open_fn f = (open_fn)real_sym(&r_open64, "open64");
+    return f(path, flags, mode);
+}
+
+EXPORT int openat(int dirfd, const char *path, int flags, ...)
+{
+    va_list ap;
+    va_start(ap, flags);
+    mode_t mode = mode_arg(flags, ap);
+    va_end(ap);
+    int fd = open_port(path, flags, mode);
+    if (fd != -2)
+        return fd;
+    openat_fn f = (openat_fn)real_sym(&r_openat, "openat");
+    return f(dirfd, path, flags, mode);
+}
+
+EXPORT int openat64(int dirfd, const char *path, int flags, ...)
+{
+    va_list ap;
+    va_start(ap, flags);
+    mode_t mode = mode_arg(flags, ap);
+    va_end(ap);
+    int fd = open_port(path, flags, mode);
+    if (fd != -2)
+        return fd;
+    openat_fn f = (openat_fn)real_sym(&r_openat64, "openat64");
+    return f(dirfd, path, flags, mode);
+}
+
+/* Fortified entry points used by -D_FORTIFY_SOURCE builds. */
+EXPORT int __open_2(const char *path, int flags)
+{
+    int fd = open_port(path, flags, 0);
+    if (fd != -2)
+        return fd;
+    open2_fn f = (open2_fn)real_sym(&r_open_2, "__open_2");
+    return f(path, flags);
+}
+
+EXPORT int __open64_2(const char *path, int flags)
+{
+    int fd = open_port(path, flags, 0);
+    if (fd != -2)
+        return fd;
+    open2_fn f = (open2_fn)real_sym(&r_open64_2, "__open64_2");
+    return f(path, flags);
+}
+
+EXPORT int __openat_2(int dirfd, const char *path, int flags)
+{
+    int fd = open_port(path, flags, 0);
+    if (fd != -2)
+        return fd;
+    openat2_fn f = (openat2_fn)real_sym(&r_openat_2, "__openat_2");
+    return f(dirfd, path, flags);
+}
+
+EXPORT int __openat64_2(int dirfd, const char *path, int flags)
+{
+    int fd = open_port(path, flags, 0);
+    if (fd != -2)
+        return fd;
+    openat2_fn f = (openat2_fn)real_sym(&r_openat64_2, "__openat64_2");
+    return f(dirfd, path, flags);
+}
+
+static int fopen_flags(const char *mode)
+{
+    int flags;
+    switch (mode[0]) {
+    case 'r': flags = O_RDONLY; break;
+    case 'w': flags = O_WRONLY | O_CREAT | O_TRUNC; break;
+    case 'a': flags = O_WRONLY | O_CREAT | O_APPEND; break;
+    default: return -1;
+    }
+    for (const char *m = mode + 1; *m; m++) {
+        if (*m == '+')
+            flags = (flags & ~O_ACCMODE) | O_RDWR;
+        else if (*m == 'e')
+            flags |= O_CLOEXEC;
+        else if (*m == 'x')
+            flags |= O_EXCL;
+    }
+    return flags;
+}
+
+static FILE *fopen_port(const char *path, const char *mode, int *ours)
+{
+    *ours = port_of_path(path) != NULL;
+    if (!*ours)
+        return NULL;
+    int flags = mode ? fopen_flags(mode) : -1;
+    if (flags < 0) {
+        errno = EINVAL;
+        return NULL;
+    }
+    int fd = open_port(path, flags, 0666);
+    if (fd < 0)
+        return NULL;
+    FILE *f = fdopen(fd, mode);
+    if (!f) {
+        int e = errno;
+        close(fd);
+        errno = e;
+    }
+    return f;
+}
+
+EXPORT FILE *fopen(const char *path, const char *mode)
+{
+    int ours;
+    FILE *f = fopen_port(path, mode, &ours);
+    if (ours)
+        return f;
+    fopen_fn real = (fopen_fn)real_sym(&r_fopen, "fopen");
+    return real(path, mode);
+}
+
+EXPORT FILE *fopen64(const char *path, const char *mode)
+{
+    int ours;
+    FILE *f = fopen_port(path, mode, &ours);
+    if (ours)
+        return f;
+    fopen_fn real = (fopen_fn)real_sym(&r_fopen64, "fopen64");
+    return real(path, mode);
+}
+
+/* ---- ioctl hook ---------------------------------------------------------- */
+
+EXPORT int ioctl(int fd, unsigned long req, ...)
+{
+    va_list ap;
+    va_start(ap, req);
+    void *arg = va_arg(ap, void *);
+    va_end(ap);
+
+    if (req == TIOCMGET || req == TIOCMSET || req == TIOCMBIS || req == TIOCMBIC ||
+        req == TIOCMIWAIT) {
+        const char *port = port_of_fd(fd);
+        if (port) {
+            if (req == TIOCMIWAIT)
+                return wait_lines(port, (int)(long)arg);
+            if (!arg) {
+                errno = EFAULT;
+                return -1;
+            }
+            if (req == TIOCMGET) {
+                *(int *)arg = read_bits(port, "lines", INPUT_MASK) |
+                              read_bits(port, "outputs", OUTPUT_MASK);
+                return 0;
+            }
+            if (change_outputs(port, req, *(const int *)arg)) {
+                errno = EIO;
+                return -1;
+            }
+            return 0;
+        }
+    }
+    ioctl_fn f = (ioctl_fn)real_sym(&r_ioctl, "ioctl");
+    if (!f)
+        return (int)syscall(SYS_ioctl, fd, req, arg);
+    return f(fd, req, arg);
+}

@@ -1,0 +1,56 @@
+# The Wine tests: the cross-built programs run under wine64 with Xvfb, inside
+# qor-sandbox, in one Wine prefix made once per ctest run (fixture
+# qorwin_wine). Every COM port is either absent or a simulated line.
+
+get_property(QORWIN_BIN_DIR GLOBAL PROPERTY QORWIN_BIN_DIR)
+set(QORWIN_WINE_EXE ${QORWIN_BIN_DIR}/../wine-tests/qorwin_wine_tests.exe)
+
+# Keeps Wine from giving a COM port to /dev/ttyS* by itself.
+add_library(qorwin_hide_serial SHARED ${CMAKE_CURRENT_LIST_DIR}/hide_serial.c)
+target_compile_options(qorwin_hide_serial PRIVATE -Werror)
+target_link_libraries(qorwin_hide_serial PRIVATE ${CMAKE_DL_LIBS})
+
+if(NOT QOR_SANDBOX)
+  message(WARNING "qor-sandbox is not part of this build: no Wine tests")
+  return()
+endif()
+
+set(QORWIN_WINE_PREFIX ${CMAKE_CURRENT_BINARY_DIR}/wine-prefix)
+set(QORWIN_WINE_SANDBOX ${CMAKE_CURRENT_BINARY_DIR}/wine-sandbox)
+set(QORWIN_WINE_ARTIFACTS ${CMAKE_CURRENT_BINARY_DIR}/wine-artifacts)
+set(QORWIN_RUN_WINE ${CMAKE_CURRENT_LIST_DIR}/run_wine.sh)
+
+add_test(NAME qorwin_wine_prefix
+  COMMAND sh -c "rm -rf \"$1\" && exec \"$2\" -d \"$1\" -- \"$3\" setup \"$4\" \"$5\""
+          sh ${QORWIN_WINE_SANDBOX}/prefix ${QOR_SANDBOX} ${QORWIN_RUN_WINE} ${QORWIN_WINE_PREFIX}
+          $<TARGET_FILE:qorwin_hide_serial>)
+set_tests_properties(qorwin_wine_prefix PROPERTIES
+  FIXTURES_SETUP qorwin_wine RESOURCE_LOCK qorwin_wine_prefix LABELS "wine;nosan" TIMEOUT 120)
+
+# qorwin_wine_test(NAME FILTER [ttySn ...]): the gtest cases FILTER of the Wine
+# test program, with the listed simulated ports as COM1, COM2, ...
+function(qorwin_wine_test name filter)
+  set(port_args)
+  set(maps)
+  set(n 1)
+  foreach(port ${ARGN})
+    list(APPEND port_args --port ${port})
+    list(APPEND maps COM${n}=${port})
+    math(EXPR n "${n} + 1")
+  endforeach()
+  add_test(NAME qorwin_wine_${name}
+    COMMAND sh -c "d=$1; shift; rm -rf \"$d\" && exec \"$@\""
+            sh ${QORWIN_WINE_SANDBOX}/${name}
+            ${QOR_SANDBOX} -d ${QORWIN_WINE_SANDBOX}/${name} ${port_args} --
+            ${QORWIN_RUN_WINE} run ${QORWIN_WINE_PREFIX} $<TARGET_FILE:qorwin_hide_serial>
+            ${QORWIN_WINE_ARTIFACTS} ${maps} --
+            ${QORWIN_WINE_EXE} --bin=${QORWIN_BIN_DIR} --artifacts=${QORWIN_WINE_ARTIFACTS}
+            --gtest_filter=${filter})
+  set_tests_properties(qorwin_wine_${name} PROPERTIES
+    FIXTURES_REQUIRED qorwin_wine RESOURCE_LOCK qorwin_wine_prefix LABELS "wine;nosan" TIMEOUT 180)
+endfunction()
+
+qorwin_wine_test(halvora "HalvoraStart.*:HalvoraDialog.*:HalvoraTray.*")
+qorwin_wine_test(serial "WineSerial.*" ttyS0)
+qorwin_wine_test(qorwarn "QorWarn.*")
+qorwin_wine_test(language "WineLanguage.*")

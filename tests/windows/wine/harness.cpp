@@ -1,0 +1,304 @@
+#include "harness.h"
+
+#include <cstring>
+
+namespace wt {
+
+std::string g_bin;
+std::string g_artifacts;
+
+namespace {
+
+const char kQorKey[] = "Software\\Brantel\\Halvora\\Qor";
+
+struct Found {
+    const char* cls;
+    const char* title;
+    std::vector<HWND> list;
+};
+
+BOOL CALLBACK Collect(HWND w, LPARAM lp) {
+    auto* f = reinterpret_cast<Found*>(lp);
+    if (f->cls && ClassOf(w) != f->cls) return TRUE;
+    if (f->title && WindowText(w) != f->title) return TRUE;
+    f->list.push_back(w);
+    return TRUE;
+}
+
+std::string EnvUnixPath(const char* name) {
+    char buf[1024] = {};
+    DWORD n = GetEnvironmentVariableA(name, buf, sizeof buf);
+    return n > 0 && n < sizeof buf ? std::string(buf, n) : std::string();
+}
+
+std::string ReadFileText(const std::string& path) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    if (h == INVALID_HANDLE_VALUE) return std::string();
+    std::string out;
+    char buf[4096];
+    DWORD got = 0;
+    while (ReadFile(h, buf, sizeof buf, &got, nullptr) && got > 0) out.append(buf, got);
+    CloseHandle(h);
+    return out;
+}
+
+}  // namespace
+
+std::string UnixToWindows(const std::string& unixPath) {
+    std::string p = "Z:" + unixPath;
+    for (char& c : p)
+        if (c == '/') c = '\\';
+    return p;
+}
+
+void Pump(DWORD ms) {
+    DWORD end = GetTickCount() + ms;
+    do {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        Sleep(10);
+    } while (static_cast<LONG>(end - GetTickCount()) > 0);
+}
+
+bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (pred()) return true;
+        if (GetTickCount() - start >= timeoutMs) return false;
+        Pump(20);
+    }
+}
+
+std::vector<HWND> TopWindows(const char* cls, const char* title) {
+    Found f{cls, title, {}};
+    EnumWindows(&Collect, reinterpret_cast<LPARAM>(&f));
+    return f.list;
+}
+
+HWND TopWindow(const char* cls, const char* title) {
+    auto list = TopWindows(cls, title);
+    return list.empty() ? nullptr : list.front();
+}
+
+std::string WindowText(HWND w) {
+    char buf[1024] = {};
+    // WM_GETTEXT crosses processes; a hung window gives up after 2 s.
+    DWORD_PTR len = 0;
+    if (!SendMessageTimeoutA(w, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG, 2000, &len))
+        return std::string();
+    return std::string(buf, strnlen(buf, sizeof buf));
+}
+
+std::string ClassOf(HWND w) {
+    char buf[256] = {};
+    GetClassNameA(w, buf, sizeof buf);
+    return buf;
+}
+
+std::string ItemText(HWND dlg, int id) {
+    HWND item = GetDlgItem(dlg, id);
+    return item ? WindowText(item) : std::string("<no control>");
+}
+
+// ---- Process
+
+Process::~Process() { Kill(); }
+
+bool Process::Start(const std::string& exeName, const std::string& args) {
+    Kill();
+    std::string exe = g_bin + exeName;
+    std::string cmd = "\"" + exe + "\"" + (args.empty() ? "" : " " + args);
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    std::vector<char> line(cmd.begin(), cmd.end());
+    line.push_back('\0');
+    return CreateProcessA(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, g_bin.c_str(), &si, &pi_) !=
+           FALSE;
+}
+
+bool Process::WaitExit(DWORD ms) {
+    if (!pi_.hProcess) return true;
+    return WaitFor([this] { return WaitForSingleObject(pi_.hProcess, 0) == WAIT_OBJECT_0; }, ms);
+}
+
+bool Process::Running() const { return pi_.hProcess && WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT; }
+
+DWORD Process::ExitCode() const {
+    DWORD code = STILL_ACTIVE;
+    if (pi_.hProcess) GetExitCodeProcess(pi_.hProcess, &code);
+    return code;
+}
+
+void Process::Kill() {
+    if (pi_.hProcess) {
+        if (Running()) {
+            TerminateProcess(pi_.hProcess, 99);
+            WaitForSingleObject(pi_.hProcess, 5000);
+        }
+        CloseHandle(pi_.hProcess);
+    }
+    if (pi_.hThread) CloseHandle(pi_.hThread);
+    pi_ = PROCESS_INFORMATION{};
+}
+
+// ---- registry
+
+void DeleteQorKey() { RegDeleteTreeA(HKEY_LOCAL_MACHINE, kQorKey); }
+
+std::vector<std::string> QorValueNames() {
+    std::vector<std::string> names;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kQorKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return names;
+    for (DWORD i = 0;; ++i) {
+        char name[256];
+        DWORD len = sizeof name;
+        if (RegEnumValueA(key, i, name, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        names.emplace_back(name, len);
+    }
+    RegCloseKey(key);
+    return names;
+}
+
+bool ReadQorValue(const char* name, RegValue& out) {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kQorKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    DWORD size = 0;
+    bool ok = RegQueryValueExA(key, name, nullptr, &out.type, nullptr, &size) == ERROR_SUCCESS;
+    if (ok) {
+        out.bytes.assign(size, 0);
+        ok = RegQueryValueExA(key, name, nullptr, &out.type, out.bytes.data(), &size) == ERROR_SUCCESS;
+        out.bytes.resize(size);
+    }
+    RegCloseKey(key);
+    return ok;
+}
+
+bool ReadQorDword(const char* name, DWORD& out) {
+    RegValue v;
+    if (!ReadQorValue(name, v) || v.type != REG_DWORD || v.bytes.size() != 4) return false;
+    std::memcpy(&out, v.bytes.data(), 4);
+    return true;
+}
+
+std::string ReadQorString(const char* name) {
+    RegValue v;
+    if (!ReadQorValue(name, v)) return "<missing>";
+    return std::string(reinterpret_cast<const char*>(v.bytes.data()), strnlen(reinterpret_cast<const char*>(v.bytes.data()), v.bytes.size()));
+}
+
+static HKEY CreateQorKey() {
+    HKEY key = nullptr;
+    RegCreateKeyExA(HKEY_LOCAL_MACHINE, kQorKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    return key;
+}
+
+void WriteQorDword(const char* name, DWORD v) {
+    if (HKEY key = CreateQorKey()) {
+        RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), 4);
+        RegCloseKey(key);
+    }
+}
+
+void WriteQorString(const char* name, const char* text) {
+    if (HKEY key = CreateQorKey()) {
+        RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), static_cast<DWORD>(strlen(text) + 1));
+        RegCloseKey(key);
+    }
+}
+
+// ---- pixels
+
+int Shot::Count(std::uint32_t rgb, int x0, int y0, int x1, int y1) const {
+    int n = 0;
+    for (int y = y0 < 0 ? 0 : y0; y < y1 && y < h; ++y)
+        for (int x = x0 < 0 ? 0 : x0; x < x1 && x < w; ++x)
+            if (At(x, y) == rgb) ++n;
+    return n;
+}
+
+Shot CaptureRect(const RECT& r) {
+    Shot s;
+    s.w = r.right - r.left;
+    s.h = r.bottom - r.top;
+    if (s.w <= 0 || s.h <= 0) return Shot();
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = s.w;
+    bi.bmiHeader.biHeight = -s.h;  // top-down
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(mem, dib);
+    BitBlt(mem, 0, 0, s.w, s.h, screen, r.left, r.top, SRCCOPY);
+    GdiFlush();
+    s.px.resize(static_cast<std::size_t>(s.w) * s.h);
+    const auto* p = static_cast<const std::uint32_t*>(bits);
+    for (std::size_t i = 0; i < s.px.size(); ++i) s.px[i] = p[i] & 0x00FFFFFF;
+    SelectObject(mem, old);
+    DeleteObject(dib);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    return s;
+}
+
+Shot Capture(HWND w) {
+    RECT r;
+    if (!GetWindowRect(w, &r)) return Shot();
+    return CaptureRect(r);
+}
+
+bool SaveBmp(const Shot& s, const std::string& fileName) {
+    if (s.w == 0 || g_artifacts.empty()) return false;
+    std::string path = g_artifacts + fileName;
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    BITMAPFILEHEADER fh = {};
+    BITMAPINFOHEADER ih = {};
+    DWORD dataSize = static_cast<DWORD>(s.px.size() * 4);
+    fh.bfType = 0x4D42;
+    fh.bfOffBits = sizeof fh + sizeof ih;
+    fh.bfSize = fh.bfOffBits + dataSize;
+    ih.biSize = sizeof ih;
+    ih.biWidth = s.w;
+    ih.biHeight = -s.h;
+    ih.biPlanes = 1;
+    ih.biBitCount = 32;
+    ih.biCompression = BI_RGB;
+    DWORD put = 0;
+    bool ok = WriteFile(h, &fh, sizeof fh, &put, nullptr) && WriteFile(h, &ih, sizeof ih, &put, nullptr) &&
+              WriteFile(h, s.px.data(), dataSize, &put, nullptr);
+    CloseHandle(h);
+    return ok;
+}
+
+// ---- simulated lines
+
+bool SetLines(const char* portName, bool dcd, bool cts) {
+    std::string dir = EnvUnixPath("SIMSERIAL_DIR");
+    if (dir.empty()) return false;
+    std::string base = UnixToWindows(dir + "/" + portName + "/lines");
+    std::string tmp = base + ".tmp";
+    HANDLE h = CreateFileA(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    std::string text = std::string("DCD=") + (dcd ? "1" : "0") + " CTS=" + (cts ? "1" : "0") + "\n";
+    DWORD put = 0;
+    bool ok = WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &put, nullptr) != FALSE;
+    CloseHandle(h);
+    return ok && MoveFileExA(tmp.c_str(), base.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+}
+
+std::string ControlLog(const char* portName) {
+    std::string dir = EnvUnixPath("SIMSERIAL_DIR");
+    if (dir.empty()) return std::string();
+    return ReadFileText(UnixToWindows(dir + "/" + portName + "/control.log"));
+}
+
+}  // namespace wt

@@ -1,0 +1,81 @@
+#!/bin/sh
+# Runs inside qor-sandbox. Sets up the shared Wine prefix of the Wine tests, or
+# runs one group of them in it with Xvfb.
+#
+#   run_wine.sh setup PREFIX HIDE_LIB
+#   run_wine.sh run PREFIX HIDE_LIB ARTIFACTS [COMn=ttySm ...] -- PROGRAM ARGS...
+#
+# HIDE_LIB keeps Wine from linking COM ports to /dev/ttyS* on its own; the only
+# COM ports are the simulated ones given as COMn=ttySm.
+set -eu
+mode=$1 prefix=$2 hide=$3
+shift 3
+W=/usr/lib/wine/wine64
+WS=/usr/lib/wine/wineserver
+here=$(dirname "$0")
+export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
+export LD_PRELOAD="${LD_PRELOAD:+$LD_PRELOAD:}$hide"
+
+[ -n "${QOR_SANDBOX_DIR:-}" ] || { echo "run_wine.sh: not inside qor-sandbox" >&2; exit 2; }
+
+# Every COM link must lead to a simulated port's pty: never to a real device.
+check_links() {
+    for l in "$WINEPREFIX"/dosdevices/com* "$WINEPREFIX"/dosdevices/COM*; do
+        [ -L "$l" ] || continue
+        t=$(readlink "$l")
+        ok=no
+        for allowed in $allowed_ptys; do [ "$t" = "$allowed" ] && ok=yes; done
+        if [ $ok = no ]; then
+            echo "run_wine.sh: $l -> $t is not a simulated port" >&2
+            return 1
+        fi
+    done
+}
+
+stop_wine() {
+    # Our own prefix's server only; it ends when its last process has gone.
+    timeout 20 "$WS" -w 2>/dev/null || "$WS" -k 2>/dev/null || true
+}
+
+case $mode in
+setup)
+    rm -rf "$WINEPREFIX"
+    "$W" wineboot -i >/dev/null 2>&1
+    # Without a window manager under Xvfb, Wine draws the window frames itself.
+    "$W" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+    stop_wine
+    python3 "$here/wine_ports.py" "$WINEPREFIX"
+    allowed_ptys=""
+    check_links
+    ;;
+run)
+    artifacts=$1
+    shift
+    mkdir -p "$artifacts"
+    maps="" allowed_ptys=""
+    while [ $# -gt 0 ] && [ "$1" != "--" ]; do
+        com=${1%%=*} port=${1#*=}
+        pty=$(cat "$SIMSERIAL_DIR/$port/pty")
+        maps="$maps $com=$pty"
+        allowed_ptys="$allowed_ptys $pty"
+        shift
+    done
+    [ "${1:-}" = "--" ] && shift
+    # shellcheck disable=SC2086
+    python3 "$here/wine_ports.py" "$WINEPREFIX" $maps
+    status=0
+    xvfb-run -a -s "-screen 0 1024x768x24" "$W" "$@" || status=$?
+    stop_wine
+    check_links || status=1
+    python3 "$here/wine_ports.py" "$WINEPREFIX"
+    for b in "$artifacts"/*.bmp; do
+        [ -f "$b" ] || continue
+        convert "$b" "${b%.bmp}.png" && rm -f "$b"
+    done
+    exit $status
+    ;;
+*)
+    echo "usage: run_wine.sh setup|run ..." >&2
+    exit 2
+    ;;
+esac

@@ -1,0 +1,218 @@
+#include "main_dlg.h"
+
+#include <cstdio>
+
+#include "app_state.h"
+#include "language.h"
+#include "line_probe.h"
+#include "line_status.h"
+#include "port_detection.h"
+#include "registry_store.h"
+#include "registry_values.h"
+#include "resource.h"
+#include "startup_rules.h"
+#include "string_ids.h"
+#include "text_format.h"
+#include "worker_threads.h"
+
+namespace qorwin {
+namespace {
+
+// The animation frame, shared by every paint of the process.
+int g_frameIndex = 0;
+
+}  // namespace
+
+bool CMainDlg::Create(HWND owner) {
+    if (!CreateModeless(inst_, IDD_MAIN, owner)) return false;
+    ShowWindow(hwnd(), SW_HIDE);
+    return true;
+}
+
+void CMainDlg::Show() {
+    if (!hwnd()) return;
+    ShowWindow(hwnd(), SW_SHOW);
+    SetForegroundWindow(hwnd());
+}
+
+void CMainDlg::SetTexts(const char* ac, const char* battery, const char* countdown) {
+    if (ac) CopyText(acText_, sizeof acText_, ac);
+    if (battery) CopyText(batteryText_, sizeof batteryText_, battery);
+    if (countdown) CopyText(countdownText_, sizeof countdownText_, countdown);
+}
+
+void CMainDlg::RefreshTexts() {
+    SetDlgItemTextA(hwnd(), IDC_AC_TEXT, acText_);
+    SetDlgItemTextA(hwnd(), IDC_BATTERY_TEXT, batteryText_);
+    SetDlgItemTextA(hwnd(), IDC_COUNTDOWN_TEXT, countdownText_);
+}
+
+void CMainDlg::Relabel() {
+    SetTexts(Text(text::kAcFailure).c_str(), Text(text::kBatteryLow).c_str(),
+             Text(text::kCountdownCancelled).c_str());
+    RefreshTexts();
+    SetItemText(IDC_REVIEW_HISTORY, Text(text::kReviewHistoryButton));
+    SetItemText(IDC_SHUTDOWN_STATUS, Text(text::kShutdownStatusButton));
+    SetItemText(IDC_CONFIGURATION, Text(text::kConfigurationButton));
+    SetItemText(IDC_DETECT, Text(text::kDetectButton));
+    SetItemText(IDC_NOTIFICATION, Text(text::kNotificationButton));
+    // Loaded with the labels, shown nowhere.
+    Text(text::kLabelUnused1);
+    Text(text::kLabelUnused2);
+}
+
+bool CMainDlg::PreTranslate(const MSG& msg) const {
+    if (!hwnd() || msg.message != WM_KEYDOWN) return false;
+    if (msg.wParam != VK_RETURN && msg.wParam != VK_ESCAPE) return false;
+    return msg.hwnd == hwnd() || IsChild(hwnd(), msg.hwnd);
+}
+
+void CMainDlg::LoadFrames() {
+    const int a[3] = {IDB_AC_OK_0, IDB_AC_OK_1, IDB_AC_OK_2};
+    const int b[3] = {IDB_ALARM_0, IDB_ALARM_1, IDB_ALARM_2};
+    for (int i = 0; i < 3; ++i) {
+        setA_[i].reset(static_cast<HBITMAP>(LoadImageA(inst_, MAKEINTRESOURCEA(a[i]), IMAGE_BITMAP, 0, 0, 0)));
+        setB_[i].reset(static_cast<HBITMAP>(LoadImageA(inst_, MAKEINTRESOURCEA(b[i]), IMAGE_BITMAP, 0, 0, 0)));
+    }
+}
+
+void CMainDlg::RestoreBootFiles() {
+    OSVERSIONINFOA vi = {};
+    vi.dwOSVersionInfoSize = sizeof vi;
+    if (!GetVersionExA(&vi)) return;
+    if (!IsBootFileRestorePlatform(vi.dwPlatformId, vi.dwMajorVersion, vi.dwMinorVersion)) return;
+    RegistryStore store;
+    std::uint32_t restore = 0;
+    ReadDword(store, value::kRestoreSystemFile, restore);
+    if (restore == 0) return;
+    WriteDword(store, value::kRestoreSystemFile, 0);
+    std::uint32_t bootGui = 0;
+    ReadDword(store, value::kBootGui, bootGui);
+    char text[16];
+    std::snprintf(text, sizeof text, "%u", static_cast<unsigned>(bootGui));
+    WritePrivateProfileStringA("Options", "BootGUI", text, "c:\\msdos.sys");
+    CopyFileA("c:\\autoexec", "c:\\autoexec.bat", FALSE);
+}
+
+void CMainDlg::AskShutdownStatus() {
+    RegistryStore store;
+    std::uint32_t shutDown = 0;
+    std::uint32_t showStatus = 0;
+    ReadDword(store, value::kShutDown, shutDown);
+    ReadDword(store, value::kShowStatus, showStatus);
+    if (!ShouldAskShutdownStatus(shutDown, showStatus)) return;
+    if (MessageBoxA(hwnd(), Text(text::kAskShutdownStatus).c_str(), kMainDialogTitle, MB_YESNO) == IDYES) {
+        // Yes opens the ShutDown Status view, which comes with the shutdown module.
+    }
+    WriteDword(store, value::kShutDown, 0);
+}
+
+void CMainDlg::FindStartPort() {
+    RegistryStore store;
+    char port[kPortBufferSize] = {};
+    ReadText(store, value::kPort, port, sizeof port);
+    if (UpsPresent(ProbeUpsLine(port))) {
+        SetPortNumber(PortNumberFromName(port));
+        ShowPortLine(hwnd(), port);
+        return;
+    }
+    SetPortNumber(DetectPort(hwnd()));
+}
+
+void CMainDlg::StartTimers() {
+    if (!SetTimer(hwnd(), kTimerLinePoll, 1000, nullptr)) MessageBoxA(hwnd(), "Can not install timer!", "", MB_OK);
+    SetTimer(hwnd(), kTimerAnimation, 2500, nullptr);
+}
+
+BOOL CMainDlg::OnInitDialog() {
+    icon_ = LoadIconA(inst_, MAKEINTRESOURCEA(IDI_APP));
+    SendMessageA(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+    SendMessageA(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
+    help_.Attach(Item(IDC_HELP_BUTTON));
+    help_.SetBitmaps(inst_, IDB_HELP, RGB(255, 255, 255));
+    LoadFrames();
+
+    Relabel();
+    RestoreBootFiles();
+    AskShutdownStatus();
+    FindStartPort();
+    StartTimers();
+    StartWorkerThreads();
+    return TRUE;
+}
+
+bool CMainDlg::OnCommand(int id, int code, HWND) {
+    switch (id) {
+    case IDOK:
+    case IDCANCEL:
+        return true;  // neither Enter nor Esc closes this dialog
+    case IDC_DETECT:
+        if (code == BN_CLICKED) {
+            SetPortNumber(DetectPort(hwnd()));
+            if (PortNumber() == 0) MessageBoxA(hwnd(), Text(text::kDetectFailed).c_str(), "Warning", MB_OK);
+        }
+        return true;
+    case IDC_HELP_BUTTON:
+        if (code == BN_CLICKED && OpenHelp(hwnd(), "Warning")) SetFocus(nullptr);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CMainDlg::Paint() {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd(), &ps);
+    g_frameIndex = NextFrame(g_frameIndex);
+    if (IsIconic(hwnd())) {
+        RECT r;
+        GetClientRect(hwnd(), &r);
+        int cx = GetSystemMetrics(SM_CXICON);
+        int cy = GetSystemMetrics(SM_CYICON);
+        DrawIcon(dc, (r.right - r.left - cx + 1) / 2, (r.bottom - r.top - cy + 1) / 2, icon_);
+    } else if (HWND frame = Item(IDC_ANIMATION)) {
+        HBITMAP bmp = (acOk == 1 ? setA_ : setB_)[g_frameIndex].get();
+        if (bmp) {
+            RECT r;
+            GetWindowRect(frame, &r);
+            POINT at = {r.left, r.top};
+            ScreenToClient(hwnd(), &at);
+            BITMAP info = {};
+            GetObjectA(bmp, sizeof info, &info);
+            UniqueMemDc mem(CreateCompatibleDC(dc));
+            SelectIn sel(mem.get(), bmp);
+            BitBlt(dc, at.x, at.y, info.bmWidth, info.bmHeight, mem.get(), 0, 0, SRCCOPY);
+        }
+    }
+    EndPaint(hwnd(), &ps);
+}
+
+bool CMainDlg::OnMessage(UINT msg, WPARAM wp, LPARAM, INT_PTR* result) {
+    switch (msg) {
+    case WM_PAINT:
+        Paint();
+        *result = TRUE;
+        return true;
+    case WM_TIMER:
+        if (wp == kTimerAnimation) InvalidateRect(hwnd(), nullptr, FALSE);
+        *result = TRUE;
+        return true;
+    case WM_CLOSE:
+        ShowWindow(hwnd(), SW_HIDE);  // closing only hides: the monitor runs on
+        *result = TRUE;
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CMainDlg::OnDestroy() {
+    KillTimer(hwnd(), kTimerLinePoll);
+    KillTimer(hwnd(), kTimerCountdown);
+    KillTimer(hwnd(), kTimerAnimation);
+    help_.Detach();
+    for (auto& b : setA_) b.reset();
+    for (auto& b : setB_) b.reset();
+}
+
+}  // namespace qorwin

@@ -1,0 +1,33 @@
+#include "port_detection.h"
+
+#include "language.h"
+#include "line_probe.h"
+#include "line_status.h"
+#include "registry_store.h"
+#include "registry_values.h"
+#include "resource.h"
+#include "string_ids.h"
+#include "text_format.h"
+
+namespace qorwin {
+
+void ShowPortLine(HWND dialog, const char* portName) {
+    char line[kTextBufferSize];
+    FormatWithString(Text(text::kPortFormat).c_str(), portName, line, sizeof line);
+    SetDlgItemTextA(dialog, IDC_PORT_LINE, line);
+}
+
+int DetectPort(HWND dialog) {
+    int n = FindUpsPort([](const char* port) { return ProbeUpsLine(port); });
+    char name[8];
+    PortNameOf(n, name, sizeof name);
+    if (n != 0)
+        ShowPortLine(dialog, name);
+    else
+        SetDlgItemTextA(dialog, IDC_PORT_LINE, Text(text::kPortNone).c_str());
+    RegistryStore store;
+    WriteText(store, value::kPort, name);
+    return n;
+}
+
+}  // namespace qorwin

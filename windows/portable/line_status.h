@@ -1,0 +1,36 @@
+// Reading the UPS from a port's modem status word, and finding its port.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+
+namespace qorwin {
+
+inline constexpr std::int32_t kProbeFailed = -1;   // port cannot be opened or set up
+inline constexpr std::uint32_t kStatusCts = 0x10;
+inline constexpr std::uint32_t kStatusDcd = 0x80;  // receive-line-signal detect
+inline constexpr std::uint32_t kUpsPresentMask = kStatusCts | kStatusDcd;
+inline constexpr int kPortCount = 4;               // COM1..COM4
+
+enum class PowerState { Normal, AcFail, BatteryLow };
+
+// A failed probe never counts as a UPS, although -1 has every bit set.
+bool UpsPresent(std::int32_t status);
+
+// CTS on: Normal; CTS off and DCD on: AcFail; both off: BatteryLow.
+PowerState ClassifyLine(std::uint32_t status);
+
+// "COM1".."COM4" (exactly) -> 1..4; anything else -> 0.
+int PortNumberFromName(const char* name);
+
+// "COMn" for n in 1..4; "NONE" otherwise.
+void PortNameOf(int number, char* out, std::size_t size);
+
+using LineProbeFn = std::function<std::int32_t(const char* portName)>;
+
+// Probes COM1..COM4 in order; the first port showing CTS or DCD wins (1..4).
+// A port that cannot be opened or set up is passed over. 0 when none answers.
+int FindUpsPort(const LineProbeFn& probe);
+
+}  // namespace qorwin

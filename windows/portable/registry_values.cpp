@@ -1,0 +1,83 @@
+#include "registry_values.h"
+
+#include <cstring>
+
+#include "event_value.h"
+#include "modem_setting.h"
+
+namespace qorwin {
+namespace {
+
+const ValueLayout kLayouts[] = {
+    {value::kPort, ValueKind::String, kPortBufferSize},
+    {value::kBatteryLife, ValueKind::Dword, 4},
+    {value::kBatteryLowLife, ValueKind::Dword, 4},
+    {value::kWarningTime, ValueKind::Dword, 4},
+    {value::kInterval, ValueKind::Dword, 4},
+    {value::kShowStatus, ValueKind::Dword, 4},
+    {value::kLanguageType, ValueKind::Dword, 4},
+    {value::kEnableNotification, ValueKind::Dword, 4},
+    {value::kPowerFailWarning, ValueKind::Binary, kEventValueSize},
+    {value::kPowerRestored, ValueKind::Binary, kEventValueSize},
+    {value::kBatteryLow, ValueKind::Binary, kEventValueSize},
+    {value::kEmailSetting, ValueKind::Binary, kEmailSettingSize},
+    {value::kEmailAddress, ValueKind::Binary, kListSize},
+    {value::kModemSetting, ValueKind::Binary, kModemSettingSize},
+    {value::kSpecialInitString, ValueKind::String, kModemStringSize},
+    {value::kDialingPrefix, ValueKind::String, kModemStringSize},
+    {value::kPagerNumber, ValueKind::Binary, kListSize},
+    {value::kShutDown, ValueKind::Dword, 4},
+    {value::kShutups, ValueKind::Dword, 4},
+    {value::kSteplog, ValueKind::Dword, 4},
+    {value::kRestoreSystemFile, ValueKind::Dword, 4},
+    {value::kBootGui, ValueKind::Dword, 4},
+};
+
+bool WriteIfMissing(SettingsStore& store, const char* name, ValueKind kind, const void* data,
+                    std::uint32_t size) {
+    if (store.Exists(name)) return false;
+    return store.Write(name, kind, data, size);
+}
+
+}  // namespace
+
+const ValueLayout* FindValueLayout(const char* name) {
+    if (name == nullptr) return nullptr;
+    for (const ValueLayout& s : kLayouts)
+        if (std::strcmp(s.name, name) == 0) return &s;
+    return nullptr;
+}
+
+const ValueLayout* AllValueLayouts(std::uint32_t* count) {
+    if (count) *count = static_cast<std::uint32_t>(sizeof kLayouts / sizeof kLayouts[0]);
+    return kLayouts;
+}
+
+int WriteMissingDefaults(SettingsStore& store) {
+    if (!store.EnsureKey()) return 0;
+    int written = 0;
+    const std::uint32_t zero = 0;
+    written += WriteIfMissing(store, value::kEnableNotification, ValueKind::Dword, &zero, 4);
+
+    unsigned char event[kEventValueSize];
+    FormatEventValue(value::kPowerFailWarning, 0, event);
+    written += WriteIfMissing(store, value::kPowerFailWarning, ValueKind::Binary, event, sizeof event);
+    FormatEventValue(value::kPowerRestored, 0, event);
+    written += WriteIfMissing(store, value::kPowerRestored, ValueKind::Binary, event, sizeof event);
+    FormatEventValue(value::kBatteryLow, 0, event);
+    written += WriteIfMissing(store, value::kBatteryLow, ValueKind::Binary, event, sizeof event);
+
+    static const unsigned char kZeros[kListSize] = {};
+    written += WriteIfMissing(store, value::kEmailSetting, ValueKind::Binary, kZeros, kEmailSettingSize);
+    written += WriteIfMissing(store, value::kEmailAddress, ValueKind::Binary, kZeros, kListSize);
+
+    unsigned char modem[kModemSettingSize];
+    FormatModemSetting(DefaultModemSetting(), modem);
+    written += WriteIfMissing(store, value::kModemSetting, ValueKind::Binary, modem, sizeof modem);
+    written += WriteIfMissing(store, value::kSpecialInitString, ValueKind::String, kZeros, kModemStringSize);
+    written += WriteIfMissing(store, value::kDialingPrefix, ValueKind::String, kZeros, kModemStringSize);
+    written += WriteIfMissing(store, value::kPagerNumber, ValueKind::Binary, kZeros, kListSize);
+    return written;
+}
+
+}  // namespace qorwin
