@@ -51,13 +51,12 @@ void MainWin::drawMainScreen() {
     int h = ::LINES, w = ::COLS;
     screen_ = std::make_unique<NCursesPanel>(h, w, 0, 0);
     screen_->boldframe("");
-    try {
+    // The binding ends the program on a window that does not fit, so a
+    // terminal too small for the box monitors on without it.
+    if (statusBoxLines(h) >= 3 && statusBoxCols(w) >= 3) {
         statusPanel_ = std::make_unique<NCursesPanel>(statusBoxLines(h), statusBoxCols(w), kStatusBoxLine,
                                                       kStatusBoxColumn);
         statusPanel_->boldframe("Qor Halvora Status Box");
-    } catch (const NCursesException&) {
-        // Too small a terminal for the box: monitor on without it.
-        statusPanel_.reset();
     }
     if (useColors()) {
         screen_->bkgd(' ' | A_BOLD | COLOR_PAIR(2));
@@ -85,10 +84,10 @@ void MainWin::drawMainScreen() {
 int MainWin::run() {
     drawMainScreen();
     startTicks(this, 2000, 1000);
-    try {
+    if (menuFits(::LINES, ::COLS)) {
         CMenu menu(*settings_, *this);
         menu();
-    } catch (const NCursesException&) {
+    } else {
         // No room for the menu: keep monitoring until Ctrl-X or a signal.
         while (readKey(::stdscr) != kQuitKey) {
         }

@@ -9,6 +9,7 @@ namespace qor::console {
 bool CMenuItem::action() {
     switch (action_) {
     case Action::Options: {
+        if (!optionsMenuFits(::LINES, ::COLS)) return false;
         COptionsMenu options(settings_);
         options();
         return false;

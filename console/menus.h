@@ -9,6 +9,11 @@ namespace qor::console {
 
 class MainWin;
 
+// Whether the menus fit the screen: the binding ends the program on a window
+// that does not.
+inline bool menuFits(int lines, int cols) { return lines >= 12 && cols >= 16; }
+inline bool optionsMenuFits(int lines, int cols) { return lines >= 19 && cols >= 21; }
+
 class CMenuItem : public NCursesMenuItem {
 public:
     enum class Action { Options, DetectUps, ViewLog, Quit };
