@@ -2,8 +2,6 @@
 // bookkeeping over a line that answers at once.
 #include <benchmark/benchmark.h>
 
-#include <cstring>
-
 #include "engine_fakes.h"
 #include "monitor_engine.h"
 
@@ -12,22 +10,8 @@ namespace {
 using namespace qor;
 using namespace qor::test;
 
-struct Bench {
-    explicit Bench(Edition e) : engine(e, s, line, clock, shell, events, &notifier) {
-        std::memset(&s, 0, sizeof s);
-        storeDefaults(s, e);
-        s.expBatMin = s.lowBatMin = 1000000;  // never halt
-        line.plug("/dev/ttyS0", true, true);
-    }
-    UpsSettings s{};
-    FakeLine line;
-    FakeClock clock;
-    FakeShell shell;
-    RecordingEvents events;
-    RecordingNotifier notifier;
-    FakeDesktopView view;
-    FakeConsoleView console;
-    MonitorEngine engine;
+struct Bench : EngineRig {
+    explicit Bench(Edition e) : EngineRig(e) { s.expBatMin = s.lowBatMin = 1000000; }  // never halt
 };
 
 void BM_ConsoleTickSteady(benchmark::State& state) {

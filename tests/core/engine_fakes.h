@@ -1,6 +1,7 @@
 // Hand-driven stand-ins for the engine's outside world.
 #pragma once
 
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -99,6 +100,28 @@ public:
     void showBatteryLow() override { painted.push_back("battery low"); }
     void showAcFail() override { painted.push_back("ac fail"); }
     void showCountDown(int32_t s) override { painted.push_back("count " + std::to_string(s)); }
+};
+
+// An engine of either edition wired to all the fakes above, with the
+// edition's default settings and a UPS with mains present on /dev/ttyS0.
+struct EngineRig {
+    explicit EngineRig(Edition e) : edition(e), engine(e, s, line, clock, shell, events, &notifier) {
+        std::memset(&s, 0, sizeof s);
+        storeDefaults(s, e);
+        s.pagerPort = kPortNone;  // keep both candidate ports available
+        line.plug("/dev/ttyS0", true, true);
+    }
+
+    Edition edition;
+    UpsSettings s{};
+    FakeLine line;
+    FakeClock clock;
+    FakeShell shell;
+    RecordingEvents events;
+    RecordingNotifier notifier;
+    FakeDesktopView view;
+    FakeConsoleView console;
+    MonitorEngine engine;
 };
 
 }  // namespace qor::test

@@ -12,14 +12,8 @@ namespace {
 
 enum class Mains { Normal, Fail, Low, Gone };
 
-struct Rig {
-    explicit Rig(Edition e) : edition(e), engine(e, s, line, clock, shell, events, &notifier) {
-        std::memset(&s, 0, sizeof s);
-        storeDefaults(s, e);
-        s.pagerPort = kPortNone;  // keep both candidate ports available
-        engine.setCountDownSec(s.expBatMin * 60);
-        set(Mains::Normal);
-    }
+struct Rig : EngineRig {
+    explicit Rig(Edition e) : EngineRig(e) { engine.setCountDownSec(s.expBatMin * 60); }
     void set(Mains m, const char* port = "/dev/ttyS0") {
         switch (m) {
         case Mains::Normal: line.plug(port, true, true); break;
@@ -35,17 +29,6 @@ struct Rig {
         engine.consoleTick(console);
         return false;
     }
-
-    Edition edition;
-    UpsSettings s{};
-    FakeLine line;
-    FakeClock clock;
-    FakeShell shell;
-    RecordingEvents events;
-    RecordingNotifier notifier;
-    FakeDesktopView view;
-    FakeConsoleView console;
-    MonitorEngine engine;
 };
 
 struct Row {
