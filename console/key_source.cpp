@@ -13,7 +13,6 @@ TickHandler* g_handler = nullptr;
 std::chrono::milliseconds g_period{1000};
 SteadyClock::time_point g_due;
 volatile std::sig_atomic_t g_quit = 0;
-volatile std::sig_atomic_t g_signo = 0;
 
 // Waits at most this long for a key, so a signal is noticed promptly even
 // when the terminal read is restarted after it.
@@ -50,12 +49,8 @@ int readKey(WINDOW* win) {
     }
 }
 
-void requestQuit(int signo) {
-    g_signo = signo;
-    g_quit = 1;
-}
+void requestQuit() { g_quit = 1; }
 
 bool quitRequested() { return g_quit != 0; }
-int quitSignal() { return g_signo; }
 
 }  // namespace qor::console

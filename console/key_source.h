@@ -27,8 +27,7 @@ void stopTicks();
 int readKey(WINDOW* win);
 
 // Set from the signal handler; the main program leaves when it is set.
-void requestQuit(int signo);
+void requestQuit();
 bool quitRequested();
-int quitSignal();
 
 }  // namespace qor::console

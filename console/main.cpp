@@ -10,7 +10,7 @@
 
 namespace {
 
-void onTerminate(int signo) { qor::console::requestQuit(signo); }
+void onTerminate(int) { qor::console::requestQuit(); }
 
 void installHandlers() {
     struct sigaction sa {};
