@@ -9,7 +9,10 @@ namespace qor::console {
 bool CMenuItem::action() {
     switch (action_) {
     case Action::Options: {
-        if (!optionsMenuFits(::LINES, ::COLS)) return false;
+        if (!optionsMenuFits(::LINES, ::COLS)) {
+            ::beep();  // too small a screen: say so rather than do nothing
+            return false;
+        }
         COptionsMenu options(settings_);
         options();
         return false;

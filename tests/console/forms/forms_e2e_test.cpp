@@ -345,19 +345,22 @@ INSTANTIATE_TEST_SUITE_P(Sizes, FormsE2E, ::testing::Values(Size{80, 25}, Size{1
                              return std::to_string(i.param.cols) + "x" + std::to_string(i.param.rows);
                          });
 
-// A terminal smaller than the forms: they open at the top-left corner, what
-// does not fit is not drawn, and a sub-form's Ctrl-X ends only the sub-form.
+// A terminal smaller than the forms (but tall enough for the Options menu,
+// which needs 19 lines): they open at the top-left corner, what does not fit
+// is not drawn, and a sub-form's Ctrl-X ends only the sub-form.
 TEST(FormsSmallTerminalE2E, FormsLargerThanTheScreenOpenAndClose) {
     QOR_SANDBOX_REQUIRE_ROOT();
     Sandbox sb;
     ASSERT_TRUE(sb.seedEtc("Qor.conf", settingsImage()));
     TmuxOptions o;
     o.cols = 60;
-    o.rows = 18;
+    o.rows = 20;
     o.unsetEnv = {"DISPLAY"};
     ASSERT_TRUE(sb.startInTmux({QORCONSOLE}, o));
     ASSERT_TRUE(sb.waitForScreen("Quit", 5000)) << sb.screen();
-    sb.sendKeys({"Enter", "Down", "Down", "Down", "Enter"});
+    sb.sendKeys({"Enter"});
+    ASSERT_TRUE(sb.waitForScreen("Back to Main", 3000)) << sb.screen();
+    sb.sendKeys({"Down", "Down", "Down", "Enter"});
     ASSERT_TRUE(sb.waitForScreen("Email Setting", 3000)) << sb.screen();
     sb.sendKeys({"Tab", "Tab", "Tab", "Tab", "Tab", "Enter"});
     ASSERT_TRUE(sb.waitForScreen("Dial Setting", 3000)) << sb.screen();
@@ -365,7 +368,7 @@ TEST(FormsSmallTerminalE2E, FormsLargerThanTheScreenOpenAndClose) {
     ASSERT_TRUE(sb.waitForScreen("Email Setting", 3000)) << sb.screen();
     sb.sendKeys({"C-x"});
     ASSERT_TRUE(waitUntil([&] { return sb.screen().find("Email Setting") == std::string::npos; }, 3000));
-    sb.sendKeys({"Down", "Enter"});  // "Pager Setting " is 24 lines on an 18-line screen
+    sb.sendKeys({"Down", "Enter"});  // "Pager Setting " is 24 lines on a 20-line screen
     ASSERT_TRUE(sb.waitForScreen("Pager Setting", 3000)) << sb.screen();
     sb.sendKeys({"C-x"});
     sb.sendKeys({"Up", "Up", "Up", "Up", "Enter"});  // Back to Main
