@@ -1,5 +1,6 @@
 #include "harness.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace wt {
@@ -114,10 +115,20 @@ bool Process::Start(const std::string& exeName, const std::string& args) {
     std::string cmd = "\"" + exe + "\"" + (args.empty() ? "" : " " + args);
     STARTUPINFOA si = {};
     si.cb = sizeof si;
-    std::vector<char> line(cmd.begin(), cmd.end());
-    line.push_back('\0');
-    return CreateProcessA(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, g_bin.c_str(), &si, &pi_) !=
-           FALSE;
+    // Wine has been seen to refuse a process start now and then on a loaded
+    // machine; say so and try again rather than fail the test on the harness.
+    for (int attempt = 1;; ++attempt) {
+        std::vector<char> line(cmd.begin(), cmd.end());
+        line.push_back('\0');
+        if (CreateProcessA(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, g_bin.c_str(), &si, &pi_))
+            return true;
+        DWORD err = GetLastError();
+        std::fprintf(stderr, "harness: starting %s failed (error %lu), attempt %d\n", exeName.c_str(),
+                     static_cast<unsigned long>(err), attempt);
+        pi_ = PROCESS_INFORMATION{};
+        if (attempt == 3) return false;
+        Sleep(300);
+    }
 }
 
 bool Process::WaitExit(DWORD ms) {
