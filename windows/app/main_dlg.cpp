@@ -14,11 +14,13 @@
 #include "registry_values.h"
 #include "resource.h"
 #include "shutdown.h"
+#include "shutdown_plan.h"
 #include "startup_rules.h"
 #include "string_ids.h"
 #include "text_format.h"
 #include "warning_popup.h"
 #include "warning_text.h"
+#include "windows_version.h"
 #include "worker_threads.h"
 
 namespace qorwin {
@@ -83,10 +85,8 @@ void CMainDlg::LoadFrames() {
 }
 
 void CMainDlg::RestoreBootFiles() {
-    OSVERSIONINFOA vi = {};
-    vi.dwOSVersionInfoSize = sizeof vi;
-    if (!GetVersionExA(&vi)) return;
-    if (!IsBootFileRestorePlatform(vi.dwPlatformId, vi.dwMajorVersion, vi.dwMinorVersion)) return;
+    const WinVersion v = RunningWindows();
+    if (!IsBootFileRestorePlatform(v.platformId, v.major, v.minor)) return;
     RegistryStore store;
     std::uint32_t restore = 0;
     ReadDword(store, value::kRestoreSystemFile, restore);

@@ -56,5 +56,8 @@ qorwin_wine_test(serial "WineSerial.*" ttyS0)
 qorwin_wine_test(qorwarn "QorWarn.*")
 qorwin_wine_test(language "WineLanguage.*")
 qorwin_wine_test(monitor "HalvoraMonitor.*" ttyS0)
+qorwin_wine_test(shutdown "HalvoraShutdown.*" ttyS0)
+# A minute of the end-of-session handler's wait is part of it.
+set_tests_properties(qorwin_wine_shutdown PROPERTIES TIMEOUT 300)
 qorwin_wine_test(safeclose "SafeClose.*")
 qorwin_wine_test(halvstop "HalvStop.*")

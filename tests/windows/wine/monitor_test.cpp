@@ -13,24 +13,6 @@ using namespace wt;
 
 namespace {
 
-std::string WindowsFolder() {
-    char dir[MAX_PATH] = {};
-    GetWindowsDirectoryA(dir, sizeof dir);
-    return std::string(dir) + "\\";
-}
-
-std::string ReadWholeFile(const std::string& path) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
-    if (h == INVALID_HANDLE_VALUE) return std::string();
-    std::string out;
-    char buf[4096];
-    DWORD got = 0;
-    while (ReadFile(h, buf, sizeof buf, &got, nullptr) && got > 0) out.append(buf, got);
-    CloseHandle(h);
-    return out;
-}
-
 // The texts of "Halvora.log" entries 1..Count (after their "  :").
 std::vector<std::string> LoggedTexts() {
     std::vector<std::string> out;
@@ -50,7 +32,7 @@ bool Logged(const std::vector<std::string>& expected) {
 }
 
 // What the stand-in of the mail and pager threads was asked for.
-std::string Requests() { return ReadWholeFile(WindowsFolder() + "HalvoraRequests.log"); }
+std::string Requests() { return ReadFileText(WindowsFolder() + "HalvoraRequests.log"); }
 
 void ResetLogs() {
     DeleteFileA((WindowsFolder() + "Halvora.log").c_str());
@@ -297,4 +279,46 @@ TEST(HalvoraMonitor, WarningsChannelsCancelAndTheLogDialogsWhileTheQuestionIsOpe
     EXPECT_EQ(GetPrivateProfileSectionNamesA(names, sizeof names, "Halvora.log"), 0u) << names;
     PostMessageA(history, WM_COMMAND, IDOK, 0);
     EXPECT_TRUE(WaitFor([&] { return !IsWindow(history); }, 3000));
+}
+
+TEST(HalvoraShutdown, CountdownEndClosesAppsSignalsTheUpsAndEndsWindows) {
+    ResetLogs();
+    ClearExitWindowsLog();
+    WriteQorString("Port", "COM1");
+    for (const char* e : {"Power Fail Warning", "Power Restored", "Battery Low"}) WriteEvent(e, 0);
+    WriteQorDword("Battery life", 0);
+    WriteQorDword("ShutDown", 0);
+    WriteQorDword("Show Status", 0);
+    WriteQorDword("Shutups", 1000);  // left from a shutdown long past
+    ASSERT_TRUE(SetLines("ttyS0", true, true));
+    Halvora h;
+    ASSERT_TRUE(h.Start());
+    DWORD v = 9;
+    EXPECT_TRUE(WaitFor([&] { return ReadQorDword("Shutups", v) && v == 0; }, 5000)) << v;
+    ASSERT_TRUE(RecordExitWindows(h.proc));
+
+    // "Battery life" 0: the countdown ends on its first tick.
+    ASSERT_TRUE(SetLines("ttyS0", true, false));
+    EXPECT_TRUE(WaitFor([] { return Logged({"AC power failure", "ShutDown started"}); }, 8000));
+    EXPECT_TRUE(WaitFor([&] { return ReadQorDword("Shutups", v) && v == 1; }, 10000)) << v;
+    EXPECT_TRUE(ReadQorDword("ShutDown", v));
+    EXPECT_EQ(v, 1u);
+    EXPECT_FALSE(IsWindowVisible(h.dlg));
+    // clozwinnt's SafeClose ran: it logs off (Windows 2000 and later).
+    EXPECT_TRUE(WaitFor([&] { return !RecordedExitFlags(h.proc.Id()).empty(); }, 30000));
+    EXPECT_EQ(RecordedExitFlags(h.proc.Id()), std::vector<UINT>{EWX_LOGOFF});
+    EXPECT_EQ(ControlLog("ttyS0").find("DTR=1"), std::string::npos);
+
+    // Windows asks before the session ends: a minute later, DTR for the UPS,
+    // then the shutdown with the privilege enabled.
+    DWORD asked = GetTickCount();
+    PostMessageA(h.dlg, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
+    EXPECT_TRUE(WaitFor([&] { return ReadQorDword("Steplog", v) && v == 41; }, 5000));
+    EXPECT_TRUE(WaitFor([] { return ControlLog("ttyS0").find("DTR=1") != std::string::npos; }, 90000));
+    EXPECT_GE(GetTickCount() - asked, 55000u);
+    EXPECT_TRUE(WaitFor([&] { return ReadQorDword("Shutups", v) && v == 1000; }, 20000)) << v;
+    EXPECT_TRUE(WaitFor([&] { return RecordedExitFlags(h.proc.Id()).size() == 2; }, 5000));
+    EXPECT_EQ(RecordedExitFlags(h.proc.Id()), (std::vector<UINT>{EWX_LOGOFF, EWX_SHUTDOWN | EWX_FORCEIFHUNG}));
+    EXPECT_TRUE(ReadQorDword("Steplog", v));
+    EXPECT_EQ(v, 23u);
 }
