@@ -56,9 +56,9 @@ void CMainDlg::RefreshTexts() {
 }
 
 void CMainDlg::Relabel() {
-    SetTexts(Text(text::kAcFailure).c_str(), Text(text::kBatteryLow).c_str(),
-             Text(text::kCountdownCancelled).c_str());
-    RefreshTexts();
+    // The status lines as the monitor last set them: at start the captions
+    // 1024, 1025 and 1031; after a change of language the state in its words.
+    ShowTexts(monitor_.texts());
     SetItemText(IDC_REVIEW_HISTORY, Text(text::kReviewHistoryButton));
     SetItemText(IDC_SHUTDOWN_STATUS, Text(text::kShutdownStatusButton));
     SetItemText(IDC_CONFIGURATION, Text(text::kConfigurationButton));
