@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "exitwindows_log.h"
+
 namespace wt {
 
 std::string g_bin;
@@ -329,9 +331,10 @@ std::string TestProgram(const char* exeName) {
     return path.substr(0, path.rfind('\\') + 1) + exeName;
 }
 
-static std::string ExitWindowsLogPath() {
-    std::string dir = EnvUnixPath("QOR_SANDBOX_DIR");
-    return dir.empty() ? "C:\\windows\\temp\\exitwindows.log" : UnixToWindows(dir + "/exitwindows.log");
+static std::string ExitWindowsLogFile() {
+    char path[1100];
+    ExitWindowsLogPath(path, sizeof path);
+    return path;
 }
 
 static const char kRecorderDll[] = "qorwin_exitrec.dll";
@@ -366,7 +369,7 @@ bool RecordExitWindows(const Process& process) {
 
 std::vector<std::string> ExitWindowsLog() {
     std::vector<std::string> lines;
-    std::string text = ReadFileText(ExitWindowsLogPath());
+    std::string text = ReadFileText(ExitWindowsLogFile());
     std::size_t start = 0;
     while (start < text.size()) {
         std::size_t end = text.find('\n', start);
@@ -379,7 +382,7 @@ std::vector<std::string> ExitWindowsLog() {
     return lines;
 }
 
-void ClearExitWindowsLog() { DeleteFileA(ExitWindowsLogPath().c_str()); }
+void ClearExitWindowsLog() { DeleteFileA(ExitWindowsLogFile().c_str()); }
 
 std::vector<UINT> RecordedExitFlags(DWORD pid) {
     std::vector<UINT> flags;
