@@ -1,24 +1,25 @@
 # cmake -DMAKENSIS=... -DNSI=halvora.nsi -DBIN=<cross bin dir> -DOUT=setup.exe -DVERSION=1.0 -P make_installer.cmake
 #
 # Writes the installer's file list from the Windows deliverables the cross-build
-# made (OUT.files: one path per line, relative to the install folder; OUT.nsh:
-# the NSIS macros) and runs makensis when the list or a file changed.
+# made (OUT.files: one path per line, relative to the install folder, for the
+# tests; OUT.nsh: the NSIS macros) and runs makensis when a file changed.
 cmake_minimum_required(VERSION 3.25)
 set(deliverables
   halvora.exe qorwarn.exe halvstop.exe clozwin9.dll clozwinnt.dll Eng.dll English/halvhelp.chm)
 
 set(found)
+set(missing)
 set(newest ${NSI} ${CMAKE_CURRENT_LIST_FILE})
 foreach(f ${deliverables})
   if(EXISTS ${BIN}/${f})
     list(APPEND found ${f})
     list(APPEND newest ${BIN}/${f})
   else()
-    message(STATUS "Windows installer: ${f} is not built, left out")
+    list(APPEND missing ${f})
   endif()
 endforeach()
-if(NOT "halvora.exe" IN_LIST found)
-  message(FATAL_ERROR "Windows installer: ${BIN}/halvora.exe is missing")
+if(missing)
+  message(FATAL_ERROR "Windows installer: not built in ${BIN}: ${missing}")
 endif()
 
 set(install "!macro QorInstallFiles\n")

@@ -4,12 +4,13 @@
 # registry values; a log-on (wineboot runs the Run keys) starts halvora; the
 # silent uninstaller stops it with halvstop and removes what was installed.
 #
-#   installer_wine_test.sh RUN_WINE HIDE_LIB PREFIX ARTIFACTS INSTALLER BIN_DIR
+#   installer_wine_test.sh RUN_WINE HIDE_LIB WINEBOOT_STANDIN PREFIX ARTIFACTS INSTALLER BIN_DIR
 #
+# (HIDE_LIB and WINEBOOT_STANDIN as for run_wine.sh setup.)
 # INSTALLER.files lists the installed deliverables (relative to the install
 # folder); BIN_DIR holds the cross-built copies they must equal.
 set -u
-run_wine=$1 hide=$2 prefix=$3 artifacts=$4 installer=$5 bin=$6
+run_wine=$1 hide=$2 standin=$3 prefix=$4 artifacts=$5 installer=$6 bin=$7
 dir="$prefix/drive_c/Program Files/Brantel/Halvora"
 windir='C:\Program Files\Brantel\Halvora'
 qor_key='HKLM\Software\Brantel\Halvora\Qor'
@@ -44,10 +45,10 @@ expect_no_value() {
 }
 
 [ -n "${QOR_SANDBOX_DIR:-}" ] || { echo "installer_wine_test.sh: not inside qor-sandbox" >&2; exit 2; }
-"$run_wine" setup "$prefix" "$hide" || { echo "Wine prefix set-up failed"; exit 1; }
+"$run_wine" setup "$prefix" "$hide" "$standin" || { echo "Wine prefix set-up failed"; exit 1; }
 
 files=$(cat "$installer.files")
-for f in halvora.exe qorwarn.exe Eng.dll English/halvhelp.chm; do
+for f in halvora.exe qorwarn.exe halvstop.exe clozwin9.dll clozwinnt.dll Eng.dll English/halvhelp.chm; do
     echo "$files" | grep -qx "$f" || fail "the installer leaves out $f"
 done
 
@@ -69,7 +70,6 @@ expect_value "$run_key" Halvora "REG_SZ \"$windir\\halvora.exe\""
 expect_value "$uninst_key" QuietUninstallString "REG_SZ \"$windir\\uninstall.exe\" /S"
 
 echo "== a log-on starts halvora; the silent uninstaller stops it"
-echo "$files" | grep -qx halvstop.exe || echo "(halvstop.exe is not built: halvora is ended from its menu instead)"
 wine_run cmd /c wineboot '&' "$bin/../wine-tests/qorwin_wine_tests.exe" "--bin=$dir" \
     "--artifacts=$artifacts" --gtest_filter='InstalledHalvora.*'
 st=$?
