@@ -3,9 +3,11 @@
 #include <cstdio>
 
 #include "app_state.h"
+#include "config_dlg.h"
 #include "language.h"
 #include "line_probe.h"
 #include "line_status.h"
+#include "notify_dlg.h"
 #include "port_detection.h"
 #include "registry_store.h"
 #include "registry_values.h"
@@ -151,6 +153,12 @@ bool CMainDlg::OnCommand(int id, int code, HWND) {
             SetPortNumber(DetectPort(hwnd()));
             if (PortNumber() == 0) MessageBoxA(hwnd(), Text(text::kDetectFailed).c_str(), "Warning", MB_OK);
         }
+        return true;
+    case IDC_CONFIGURATION:
+        if (code == BN_CLICKED) CConfigDlg(inst_, *this).Run(hwnd());
+        return true;
+    case IDC_NOTIFICATION:
+        if (code == BN_CLICKED) CNotifyDlg(inst_).Run(hwnd());
         return true;
     case IDC_HELP_BUTTON:
         if (code == BN_CLICKED && OpenHelp(hwnd(), "Warning")) SetFocus(nullptr);

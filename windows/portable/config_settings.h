@@ -16,6 +16,9 @@ inline constexpr int kConfigPortCount = 5;
 inline constexpr int kConfigMin = 1;
 inline constexpr int kConfigMax = 9999;
 inline constexpr int kConfigNumberCount = 4;
+// Names of the language list when the library in use has none for them.
+inline constexpr const char* kDefaultLanguageNames[] = {"English", "Simplified Chinese", "Traditional Chinese",
+                                                        "French", "Spanish", "Japanese", "German", "Italian"};
 
 struct ConfigValues {
     // What the dialog shows before it reads the registry.
