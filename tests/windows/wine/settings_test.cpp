@@ -50,10 +50,16 @@ void SetText(HWND dlg, int id, const char* text) {
     SendMessageA(GetDlgItem(dlg, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
 }
 
-// Posted: a click that opens a modal window must not block the test.
+// Posted: for a click that opens a modal window, which would block a send.
 void Click(HWND dlg, int id) {
     PostMessageA(GetDlgItem(dlg, id), BM_CLICK, 0, 0);
     Pump(150);
+}
+
+// Sent: returns once halvora has handled the click.
+void Press(HWND dlg, int id) {
+    DWORD_PTR r = 0;
+    SendMessageTimeoutA(GetDlgItem(dlg, id), BM_CLICK, 0, 0, SMTO_NORMAL, 10000, &r);
 }
 
 bool IsChecked(HWND dlg, int id) { return SendMessageA(GetDlgItem(dlg, id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
@@ -64,8 +70,9 @@ int ComboSel(HWND dlg, int id) { return static_cast<int>(SendMessageA(GetDlgItem
 void Choose(HWND dlg, int id, int index) {
     HWND combo = GetDlgItem(dlg, id);
     SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-    PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
-    Pump(200);
+    DWORD_PTR r = 0;
+    SendMessageTimeoutA(dlg, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo), SMTO_NORMAL,
+                        20000, &r);
 }
 
 std::vector<std::string> ListLines(HWND dlg, int id) {
@@ -194,7 +201,7 @@ TEST_F(HalvoraSettings, ConfigurationNumbersAreCheckedAndStoredOnOk) {
     SetText(cfg, 1018, "5");
     SetText(cfg, 1019, "3");
     SetText(cfg, 1033, "20");
-    Click(cfg, 1022);
+    Press(cfg, 1022);
     Click(cfg, IDOK);
     ASSERT_TRUE(WaitGone(cfg));
     EXPECT_EQ(Dword("Battery life"), 45u);
@@ -208,7 +215,7 @@ TEST_F(HalvoraSettings, ConfigurationNumbersAreCheckedAndStoredOnOk) {
     cfg = OpenFromMain(1056, "Configuration");
     ASSERT_NE(cfg, nullptr);
     SetText(cfg, 1017, "99");
-    Click(cfg, IDCANCEL);
+    Press(cfg, IDCANCEL);
     ASSERT_TRUE(WaitGone(cfg));
     EXPECT_EQ(Dword("Battery life"), 45u);
 }
@@ -242,7 +249,7 @@ TEST_F(HalvoraSettings, PortAndLanguageTakeEffectWhenChosen) {
     EXPECT_EQ(ReadQorString("Port"), "COM1");
     EXPECT_EQ(ItemText(Main(), 1014), "UPS is installed on COM1");
     EXPECT_EQ(ComboSel(cfg, 1021), 1);  // the detected port is shown
-    Click(cfg, IDCANCEL);
+    Press(cfg, IDCANCEL);
     EXPECT_TRUE(WaitGone(cfg));
 }
 
@@ -268,20 +275,20 @@ TEST_F(HalvoraSettings, NotificationStoresEnableBitsAndEventValues) {
     Shoot(dlg, "notify-dialog.bmp");
 
     // The setting buttons follow their check boxes at once.
-    Click(dlg, 1060);
+    Press(dlg, 1060);
     EXPECT_TRUE(IsEnabled(dlg, 1062));
-    Click(dlg, 1022);
+    Press(dlg, 1022);
     EXPECT_FALSE(IsEnabled(dlg, 1061));
-    Click(dlg, 1060);
+    Press(dlg, 1060);
     EXPECT_FALSE(IsEnabled(dlg, 1062));
-    Click(dlg, 1060);
+    Press(dlg, 1060);
 
     SetText(dlg, 1030, "Mains failed, shutting down");
-    Click(dlg, 1067);  // AC failure by pager too
-    Click(dlg, 1069);  // power return by e-mail
-    Click(dlg, 1071);  // battery low by pop-up
-    Click(dlg, 1072);  // ... but no longer by pager
-    Click(dlg, 1074);
+    Press(dlg, 1067);  // AC failure by pager too
+    Press(dlg, 1069);  // power return by e-mail
+    Press(dlg, 1071);  // battery low by pop-up
+    Press(dlg, 1072);  // ... but no longer by pager
+    Press(dlg, 1074);
     ASSERT_TRUE(WaitGone(dlg));
     EXPECT_EQ(Dword("Enable Notification"), 2u);
     DWORD type = 0;
@@ -294,8 +301,8 @@ TEST_F(HalvoraSettings, NotificationStoresEnableBitsAndEventValues) {
     dlg = OpenFromMain(1092, "Notification");
     ASSERT_NE(dlg, nullptr);
     SetText(dlg, 1064, "Other");
-    Click(dlg, 1022);
-    Click(dlg, 1075);
+    Press(dlg, 1022);
+    Press(dlg, 1075);
     ASSERT_TRUE(WaitGone(dlg));
     EXPECT_EQ(Dword("Enable Notification"), 2u);
     EXPECT_EQ(Bytes("Battery Low"), Padded("Low,1", 256));
@@ -321,28 +328,28 @@ TEST_F(HalvoraSettings, EmailSheetStoresTheRecordAndTheAddressList) {
     EXPECT_FALSE(IsChecked(page, 1077));
     Shoot(sheet, "email-sheet-internet.bmp");
 
-    Click(page, 1077);
+    Press(page, 1077);
     EXPECT_FALSE(IsChecked(page, 1078));
     SetText(page, 1079, "smtp.example.org");
     SetText(page, 1082, "ann");
     SetText(page, 1083, "secret");
-    Click(page, 1022);
+    Press(page, 1022);
 
     page = ShowPage(sheet, 1);
     ASSERT_NE(page, nullptr);
     EXPECT_EQ(ListLines(page, 1085), (std::vector<std::string>{"Ann ann@x.org"}));
     SetText(page, 1030, "Bob");
-    Click(page, 1088);  // a name alone adds nothing
+    Press(page, 1088);  // a name alone adds nothing
     EXPECT_EQ(ListLines(page, 1085).size(), 1u);
     SetText(page, 1063, "bob@y.org");
-    Click(page, 1088);
+    Press(page, 1088);
     SetText(page, 1030, "Carl");
     SetText(page, 1063, "carl@z.org");
-    Click(page, 1088);
-    Click(page, 1091);  // nothing selected: nothing removed
+    Press(page, 1088);
+    Press(page, 1091);  // nothing selected: nothing removed
     EXPECT_EQ(ListLines(page, 1085).size(), 3u);
     SendMessageA(GetDlgItem(page, 1085), LB_SETCURSEL, 0, 0);
-    Click(page, 1091);
+    Press(page, 1091);
     EXPECT_EQ(ListLines(page, 1085), (std::vector<std::string>{"Bob bob@y.org", "Carl carl@z.org"}));
     Shoot(sheet, "email-sheet-addresses.bmp");
 
@@ -357,7 +364,7 @@ TEST_F(HalvoraSettings, EmailSheetStoresTheRecordAndTheAddressList) {
     EXPECT_EQ(rec.substr(268, 17), std::string("smtp.example.org\0", 17));
     EXPECT_EQ(Bytes("Email Address"), Padded(std::string("Bob<bob@y.org>\0Carl<carl@z.org>\0", 32), 2048));
     EXPECT_TRUE(IsWindow(dlg));  // back in the notification dialog
-    Click(dlg, 1075);
+    Press(dlg, 1075);
     EXPECT_TRUE(WaitGone(dlg));
 }
 
@@ -391,10 +398,10 @@ TEST_F(HalvoraSettings, PagerSheetStoresModemSettingStringsAndNumbers) {
     ASSERT_NE(page, nullptr);
     SetText(page, 1030, "Ann");
     SetText(page, 1063, "5551234");
-    Click(page, 3);
+    Press(page, 3);
     SetText(page, 1030, "Bob");
     SetText(page, 1063, "555 99");  // a blank in the number: refused
-    Click(page, 3);
+    Press(page, 3);
     EXPECT_EQ(ListLines(page, 1090), (std::vector<std::string>{"5551234    Ann"}));
     Shoot(sheet, "pager-sheet-numbers.bmp");
 
@@ -406,7 +413,7 @@ TEST_F(HalvoraSettings, PagerSheetStoresModemSettingStringsAndNumbers) {
     EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(Bytes("Dialing Prefix"), Padded("9", 60));
     EXPECT_EQ(Bytes("Pager Number"), Padded(std::string("5551234    Ann\0", 15), 2048));
-    Click(dlg, 1075);
+    Press(dlg, 1075);
     EXPECT_TRUE(WaitGone(dlg));
 }
 
