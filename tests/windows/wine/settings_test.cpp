@@ -227,9 +227,15 @@ TEST_F(HalvoraSettings, PortAndLanguageTakeEffectWhenChosen) {
     Choose(cfg, 1021, 1);  // COM1: the UPS answers there
     EXPECT_TRUE(WaitFor([] { return ReadQorString("Port") == "COM1"; }, 3000)) << ReadQorString("Port");
     EXPECT_EQ(ItemText(Main(), 1014), "UPS is installed on COM1");
+    // The monitor watches the new port from its next tick: the line there is normal.
+    EXPECT_TRUE(WaitFor([] { return ItemText(Main(), 1023) == "System AC power: Normal"; }, 4000))
+        << ItemText(Main(), 1023);
     Choose(cfg, 1021, 3);  // COM3: nothing there
     EXPECT_TRUE(WaitFor([] { return ReadQorString("Port") == "COM3"; }, 3000));
     EXPECT_EQ(ItemText(Main(), 1014), "No UPS found on COM1 to COM4");
+    EXPECT_EQ(ItemText(Main(), 1023), "System AC power: Failure");
+    EXPECT_EQ(ItemText(Main(), 1025), "ShutDown CountDown: stopped");
+    Pump(2500);  // and COM1, normal still, is watched no more
     EXPECT_EQ(ItemText(Main(), 1023), "System AC power: Failure");
     Choose(cfg, 1021, 0);
     EXPECT_TRUE(WaitFor([] { return ReadQorString("Port") == "NONE"; }, 3000));
