@@ -3,11 +3,13 @@
 #include <cstdio>
 
 #include "app_state.h"
+#include "config_dlg.h"
 #include "language.h"
 #include "line_probe.h"
 #include "line_status.h"
 #include "log_dialogs.h"
 #include "logs.h"
+#include "notify_dlg.h"
 #include "notify_requests.h"
 #include "port_detection.h"
 #include "registry_store.h"
@@ -171,6 +173,12 @@ bool CMainDlg::OnCommand(int id, int code, HWND) {
         return true;
     case IDC_SHUTDOWN_STATUS:
         if (code == BN_CLICKED) ShowShutdownStatus(inst_, hwnd());
+        return true;
+    case IDC_CONFIGURATION:
+        if (code == BN_CLICKED) CConfigDlg(inst_, *this).Run(hwnd());
+        return true;
+    case IDC_NOTIFICATION:
+        if (code == BN_CLICKED) CNotifyDlg(inst_).Run(hwnd());
         return true;
     case IDC_HELP_BUTTON:
         if (code == BN_CLICKED && OpenHelp(hwnd(), "Warning")) SetFocus(nullptr);

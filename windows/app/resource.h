@@ -40,3 +40,4 @@
 #define ID_TRAY_EXIT 32774
 
 #include "resource_logs.h"
+#include "resource_settings.h"

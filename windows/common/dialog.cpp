@@ -122,16 +122,17 @@ void Dialog::Destroy() {
     if (hwnd_ && !modal_) DestroyWindow(hwnd_);
 }
 
-std::string Dialog::ItemText(int id) const {
-    HWND item = Item(id);
-    if (!item) return std::string();
-    int len = GetWindowTextLengthA(item);
+std::string WindowTextOf(HWND w) {
+    if (!w) return std::string();
+    int len = GetWindowTextLengthA(w);
     if (len <= 0) return std::string();
     std::string s(static_cast<std::size_t>(len) + 1, '\0');
-    int got = GetWindowTextA(item, &s[0], len + 1);
+    int got = GetWindowTextA(w, &s[0], len + 1);
     s.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
     return s;
 }
+
+std::string Dialog::ItemText(int id) const { return WindowTextOf(Item(id)); }
 
 INT_PTR CALLBACK Dialog::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     Dialog* self = reinterpret_cast<Dialog*>(GetWindowLongPtrA(hwnd, DWLP_USER));

@@ -9,6 +9,9 @@
 
 namespace qorwin {
 
+// The text of a window or control; empty when there is none.
+std::string WindowTextOf(HWND w);
+
 // A control that draws itself and hears its own notifications.
 class OwnerDrawControl {
 public:

@@ -39,6 +39,15 @@ std::string Text(unsigned number) {
     return std::string(buf, static_cast<std::size_t>(n) < sizeof buf ? static_cast<std::size_t>(n) : sizeof buf - 1);
 }
 
+void SetLabel(HWND window, int controlId, unsigned number) {
+    std::string text = Text(number);
+    if (text.empty() || window == nullptr) return;
+    if (controlId == 0)
+        SetWindowTextA(window, text.c_str());
+    else
+        SetDlgItemTextA(window, controlId, text.c_str());
+}
+
 bool OpenHelp(HWND owner, const char* captionForError) {
     RegistryStore store;
     std::uint32_t language = 0;

@@ -19,6 +19,10 @@ HMODULE LanguageModule();
 // Text by number from the library in use; empty when there is none.
 std::string Text(unsigned number);
 
+// Sets the caption of a control (controlId 0: of the window itself) to text
+// number from the library in use; with no such text it keeps the one it has.
+void SetLabel(HWND window, int controlId, unsigned number);
+
 // Opens halvhelp.chm of the language in "Language Type" from its help folder.
 // A missing file shows "File not found!" with the given caption. The current
 // folder is restored afterwards. True when the help was started.
