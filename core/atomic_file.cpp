@@ -62,6 +62,7 @@ bool rewriteInPlace(const char* path, const void* data, size_t size, bool trunca
 }
 
 bool replace(const char* path, const void* data, size_t size, bool keepTail, FileAccess access) {
+    if (path == nullptr || path[0] == '\0') return false;  // no file: nothing to write
     struct stat st {};
     bool exists = ::lstat(path, &st) == 0;
     if (exists && !S_ISREG(st.st_mode)) return rewriteInPlace(path, data, size, !keepTail, access);
