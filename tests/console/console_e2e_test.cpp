@@ -242,7 +242,9 @@ TEST(ConsoleE2E, IdleConsoleWakesOnlyForItsTicksAndWritesNothing) {
     std::printf("idle: %ld wake-ups and %zu bytes to the terminal in %d s\n", woke, written.size(), kSeconds);
     EXPECT_EQ(written.size(), 0u) << "sent the terminal: " << written;
     EXPECT_GT(woke, 0);
-    EXPECT_LE(woke, 2 * kSeconds + 2) << "voluntary context switches in " << kSeconds << " s";
+    // Two a tick (the wait for it and the probe's sleep); the window may hold
+    // one tick more than its seconds.
+    EXPECT_LE(woke, 2 * (kSeconds + 1) + 2) << "voluntary context switches in " << kSeconds << " s";
     sb.sendKeys({"C-x"});
     EXPECT_EQ(sb.waitExit(5000), 0);
 }
