@@ -10,6 +10,8 @@
 #include "mail_dialogue.h"
 #include "notify_log.h"
 #include "registry_store.h"
+#include "smtp_reply.h"
+#include "socket_source.h"
 #include "wininet_dialer.h"
 
 namespace qorwin {
@@ -18,7 +20,7 @@ namespace {
 // Every wait on the server is bounded, so a server that never answers costs
 // one time-out per step and cannot hold the thread for good.
 constexpr int kServerTimeoutMs = 30000;
-constexpr int kReplyReadSize = 1000;
+constexpr int kReplyLineSize = 1001;  // at most 1000 bytes of a reply line are kept
 
 class Socket {
 public:
@@ -35,16 +37,15 @@ private:
     SOCKET s_;
 };
 
-bool WaitSocket(SOCKET s, bool forWrite, int ms) {
-    fd_set set;
-    FD_ZERO(&set);
-    FD_SET(s, &set);
-    fd_set err;
-    FD_ZERO(&err);
-    FD_SET(s, &err);
+bool WaitConnected(SOCKET s, int ms) {
+    fd_set done;
+    FD_ZERO(&done);
+    FD_SET(s, &done);
+    fd_set failed;
+    FD_ZERO(&failed);
+    FD_SET(s, &failed);
     timeval tv{ms / 1000, (ms % 1000) * 1000};
-    int r = forWrite ? select(0, nullptr, &set, &err, &tv) : select(0, &set, nullptr, nullptr, &tv);
-    return r > 0 && FD_ISSET(s, &set);
+    return select(0, nullptr, &done, &failed, &tv) > 0 && FD_ISSET(s, &done);
 }
 
 // The server field as a dotted address, else the first address of its name.
@@ -69,37 +70,28 @@ bool ConnectBounded(SOCKET s, const sockaddr_in& to) {
     u_long nonBlocking = 1;
     ioctlsocket(s, FIONBIO, &nonBlocking);
     int r = connect(s, reinterpret_cast<const sockaddr*>(&to), sizeof to);
-    bool ok = r == 0 || (WSAGetLastError() == WSAEWOULDBLOCK && WaitSocket(s, true, kServerTimeoutMs));
+    bool ok = r == 0 || (WSAGetLastError() == WSAEWOULDBLOCK && WaitConnected(s, kServerTimeoutMs));
     nonBlocking = 0;
     ioctlsocket(s, FIONBIO, &nonBlocking);
-    DWORD ms = kServerTimeoutMs;
-    setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&ms), sizeof ms);
     return ok;
 }
 
 class SocketMailLine : public MailLine {
 public:
-    explicit SocketMailLine(SOCKET s) : s_(s) {}
-    bool Send(const std::string& text) override {
-        std::size_t done = 0;
-        while (done < text.size()) {
-            int n = send(s_, text.data() + done, static_cast<int>(text.size() - done), 0);
-            if (n <= 0) return false;
-            done += static_cast<std::size_t>(n);
-        }
-        return true;
-    }
-    // One receive of at most 1000 bytes per reply.
+    explicit SocketMailLine(SOCKET s) : source_(s, kServerTimeoutMs) {}
+    bool Send(const std::string& text) override { return source_.SendAll(text); }
+    // A whole reply (continuation lines too, so the next one lines up), each
+    // line bounded in length and time; its first three characters count.
     int ReadReply() override {
-        if (!WaitSocket(s_, false, kServerTimeoutMs)) return -1;
-        char buf[kReplyReadSize + 1] = {};
-        int n = recv(s_, buf, kReplyReadSize, 0);
-        return n > 0 ? ReplyNumber(buf, static_cast<std::size_t>(n)) : -1;
+        char buf[kReplyLineSize] = {};
+        qor::common::LineOptions opt{kServerTimeoutMs, false};
+        if (qor::common::readSmtpReply(source_, buf, sizeof buf, opt, true) < 0) return -1;
+        return qor::common::smtpReplyCode(buf, 3);
     }
     void Pause(unsigned ms) override { Sleep(ms); }
 
 private:
-    SOCKET s_;
+    SocketSource source_;
 };
 
 void Converse(const MailPlan& plan) {

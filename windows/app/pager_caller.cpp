@@ -6,6 +6,7 @@
 
 #include "pager_dialogue.h"
 #include "registry_store.h"
+#include "serial_source.h"
 #include "win_raii.h"
 
 namespace qorwin {
@@ -14,7 +15,6 @@ namespace {
 // A modem that takes no data (flow control held, cable pulled) must not hold
 // the thread: each transfer is bounded.
 constexpr DWORD kWriteTimeoutMs = 5000;
-constexpr DWORD kReadTimeoutMs = 100;
 
 // Opens and configures the port for the dialer; an empty handle when the
 // port cannot be opened or set up.
@@ -45,36 +45,18 @@ UniqueHandle OpenModem(const DialerSetting& s) {
 
 class SerialPagerLine : public PagerLine {
 public:
-    explicit SerialPagerLine(HANDLE port) : port_(port), event_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
-
+    explicit SerialPagerLine(HANDLE port) : source_(port, kWriteTimeoutMs) {}
     bool Write(const std::string& text) override {
-        DWORD done = 0;
-        return Transfer(true, const_cast<char*>(text.data()), static_cast<DWORD>(text.size()), kWriteTimeoutMs,
-                        done) &&
-               done == text.size();
+        return source_.write(reinterpret_cast<const unsigned char*>(text.data()), text.size());
     }
     void ReadByte() override {
-        char c = 0;
-        DWORD got = 0;
-        Transfer(false, &c, 1, kReadTimeoutMs, got);
+        unsigned char c = 0;
+        source_.read(&c, 1, 0);
     }
     void Pause(unsigned ms) override { Sleep(ms); }
 
 private:
-    bool Transfer(bool write, char* buf, DWORD size, DWORD timeoutMs, DWORD& done) {
-        if (!event_) return false;
-        OVERLAPPED ov = {};
-        ov.hEvent = event_.get();
-        ResetEvent(ov.hEvent);
-        BOOL ok = write ? WriteFile(port_, buf, size, nullptr, &ov) : ReadFile(port_, buf, size, nullptr, &ov);
-        if (!ok && GetLastError() != ERROR_IO_PENDING) return false;
-        if (WaitForSingleObject(ov.hEvent, timeoutMs) != WAIT_OBJECT_0) CancelIo(port_);
-        // Waits for the cancelled transfer too: ov and buf must outlive it.
-        return GetOverlappedResult(port_, &ov, &done, TRUE) != FALSE;
-    }
-
-    HANDLE port_;
-    UniqueHandle event_;
+    SerialSource source_;
 };
 
 }  // namespace

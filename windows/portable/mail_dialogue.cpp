@@ -113,11 +113,4 @@ MailOutcome RunMailDialogue(MailLine& line, const MailPlan& plan) {
     return outcome;
 }
 
-int ReplyNumber(const char* reply, std::size_t length) {
-    if (reply == nullptr || length == 0) return -1;
-    int n = 0;
-    for (std::size_t i = 0; i < 3 && i < length && reply[i] >= '0' && reply[i] <= '9'; ++i) n = n * 10 + (reply[i] - '0');
-    return n;
-}
-
 }  // namespace qorwin

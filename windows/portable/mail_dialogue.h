@@ -60,8 +60,4 @@ enum class MailOutcome { NoGreeting, Refused, Sent };
 // message; QUIT always once greeted. A greeting other than 220 gets nothing.
 MailOutcome RunMailDialogue(MailLine& line, const MailPlan& plan);
 
-// The number at the start of a reply: its first three characters, 0 when they
-// are not digits, -1 when nothing was received.
-int ReplyNumber(const char* reply, std::size_t length);
-
 }  // namespace qorwin

@@ -1,8 +1,7 @@
 #include "pager_dialogue.h"
 
-#include <cstdio>
-
 #include "entry_lists.h"
+#include "pager_digits.h"
 #include "registry_values.h"
 
 namespace qorwin {
@@ -30,11 +29,9 @@ std::string PagerNumberOf(const std::string& entry) {
 }
 
 std::string PagerDialLine(const std::string& prefix, const std::string& number, int code) {
-    char digits[16];
-    std::snprintf(digits, sizeof digits, "%02d", code);
     std::string p = OneLine(prefix);
-    std::string n = OneLine(number);
-    return "ATDT" + (p.empty() ? n : p + "," + n) + ",,,,," + digits + "#\r\n";
+    std::string head = p.empty() ? std::string("ATDT") : "ATDT" + p + ",";
+    return qor::common::pagerDialText(head.c_str(), OneLine(number).c_str(), ",,,,,", code) + "\r\n";
 }
 
 int DataBitsOf(int index) { return index + 4; }

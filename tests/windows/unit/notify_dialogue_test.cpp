@@ -165,10 +165,6 @@ TEST(MailDialogue, CourseForEachGreetingAndDataReply) {
         EXPECT_EQ(qorwin::RunMailDialogue(line, p), c.outcome);
         EXPECT_EQ(line.log, c.log);
     }
-    EXPECT_EQ(qorwin::ReplyNumber("220 ready\r\n", 11), 220);
-    EXPECT_EQ(qorwin::ReplyNumber("354", 3), 354);
-    EXPECT_EQ(qorwin::ReplyNumber("ok", 2), 0);
-    EXPECT_EQ(qorwin::ReplyNumber("", 0), -1);
 }
 
 TEST(PagerPlan, LinesForGivenSettings) {
