@@ -15,6 +15,10 @@ extern std::string g_bin;
 extern std::string g_artifacts;
 
 std::string UnixToWindows(const std::string& unixPath);
+// A file of the Unix side read whole ("" when missing), and an environment
+// variable ("" when unset).
+std::string ReadUnixFile(const std::string& unixPath);
+std::string EnvText(const char* name);
 
 // Polls pred every 20 ms (serving this thread's messages meanwhile).
 bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs);

@@ -1,0 +1,218 @@
+// The real MailThread and PagerThread, driven through PostMail and PostPager
+// in this process. Needs the SMTP sink on 127.0.0.1:25 (QOR_SMTP_SINK_DIR)
+// and COM1 a Hayes modem emulator (see WineTests.cmake).
+#include <winsock2.h>
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "app_state.h"
+#include "email_setting.h"
+#include "entry_lists.h"
+#include "event_value.h"
+#include "harness.h"
+#include "notify_requests.h"
+#include "registry_store.h"
+#include "registry_values.h"
+#include "worker_threads.h"
+
+using namespace wt;
+
+namespace {
+
+void StartThreadsOnce() {
+    static bool started = [] {
+        WSADATA wsa;
+        WSAStartup(MAKEWORD(2, 2), &wsa);
+        qorwin::RegisterAppMessages();
+        return qorwin::StartWorkerThreads();
+    }();
+    ASSERT_TRUE(started);
+}
+
+void StoreMailSettings(const char* server, const std::vector<qorwin::AddressEntry>& addresses) {
+    qorwin::RegistryStore store;
+    qorwin::EmailSetting e{};
+    e.alwaysConnected = 1;
+    qorwin::SetField(e.smtpServer, server);
+    unsigned char setting[qorwin::kEmailSettingSize];
+    qorwin::PackEmailSetting(e, setting);
+    qorwin::WriteBlock(store, qorwin::value::kEmailSetting, setting, sizeof setting);
+    unsigned char list[qorwin::kListSize];
+    qorwin::BuildAddressList(addresses, list);
+    qorwin::WriteBlock(store, qorwin::value::kEmailAddress, list, sizeof list);
+    unsigned char ev[qorwin::kEventValueSize];
+    qorwin::FormatEventValue("Mains failed at the plant", 2, ev);
+    qorwin::WriteBlock(store, qorwin::value::kPowerFailWarning, ev, sizeof ev);
+    qorwin::FormatEventValue("Mains is back", 2, ev);
+    qorwin::WriteBlock(store, qorwin::value::kPowerRestored, ev, sizeof ev);
+}
+
+std::string SinkFile(int n, const char* ext) {
+    return ReadUnixFile(EnvText("QOR_SMTP_SINK_DIR") + "/mail-" + std::to_string(n) + ext);
+}
+
+int MailCount() {
+    int n = 0;
+    while (!SinkFile(n + 1, ".bin").empty()) ++n;
+    return n;
+}
+
+// Plays a mail server on 127.0.0.2:25 for one connection: sends the greeting
+// (none when empty) and records what the client sends until it closes.
+class FakeServer {
+public:
+    explicit FakeServer(std::string greeting) : greeting_(std::move(greeting)) {
+        listen_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in a = {};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(25);
+        a.sin_addr.s_addr = inet_addr("127.0.0.2");
+        BOOL reuse = TRUE;
+        setsockopt(listen_, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&reuse), sizeof reuse);
+        ok_ = bind(listen_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && listen(listen_, 1) == 0;
+        if (ok_) thread_ = CreateThread(nullptr, 0, &FakeServer::Run, this, 0, nullptr);
+    }
+    ~FakeServer() {
+        closesocket(listen_);
+        if (thread_) {
+            WaitForSingleObject(thread_, 70000);
+            CloseHandle(thread_);
+        }
+    }
+    bool ok() const { return ok_; }
+    bool accepted() const { return accepted_ != 0; }
+    bool closedByClient() const { return closed_ != 0; }
+    std::string received() const { return received_; }
+
+private:
+    static DWORD WINAPI Run(LPVOID p) {
+        auto* self = static_cast<FakeServer*>(p);
+        SOCKET c = accept(self->listen_, nullptr, nullptr);
+        if (c == INVALID_SOCKET) return 0;
+        InterlockedExchange(&self->accepted_, 1);
+        if (!self->greeting_.empty()) send(c, self->greeting_.data(), static_cast<int>(self->greeting_.size()), 0);
+        DWORD ms = 65000;  // longer than the client may wait
+        setsockopt(c, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&ms), sizeof ms);
+        char buf[512];
+        int n;
+        while ((n = recv(c, buf, sizeof buf, 0)) > 0) self->received_.append(buf, static_cast<std::size_t>(n));
+        if (n == 0) InterlockedExchange(&self->closed_, 1);
+        closesocket(c);
+        return 0;
+    }
+
+    std::string greeting_;
+    SOCKET listen_ = INVALID_SOCKET;
+    HANDLE thread_ = nullptr;
+    bool ok_ = false;
+    volatile LONG accepted_ = 0;
+    volatile LONG closed_ = 0;
+    std::string received_;
+};
+
+// Each test starts from an empty key and leaves none behind for the other
+// groups sharing the prefix.
+class WineMail : public ::testing::Test {
+protected:
+    void SetUp() override {
+        StartThreadsOnce();
+        DeleteQorKey();
+        ASSERT_TRUE(qorwin::RegistryStore().EnsureKey());  // the store writes into an existing key only
+    }
+    void TearDown() override { DeleteQorKey(); }
+};
+using WinePager = WineMail;
+
+}  // namespace
+
+TEST_F(WineMail, OneMailReachesEveryRecipientAndASwitchedOffChannelSendsNothing) {
+    ASSERT_FALSE(EnvText("QOR_SMTP_SINK_DIR").empty());
+    StoreMailSettings("127.0.0.1", {{"Ann Lee", "ann@example.org"}, {"", "ops@example.org"}, {"Bob", "bob@example.org"}});
+    int before = MailCount();
+
+    WriteQorDword("Enable Notification", 2);  // pager only: this mail stays home
+    qorwin::PostMail(2);
+    WriteQorDword("Enable Notification", 1);
+    qorwin::PostMail(0);
+    ASSERT_TRUE(WaitFor([&] { return MailCount() > before; }, 30000));
+    int n = before + 1;
+    EXPECT_EQ(SinkFile(n, ".env"), "ann@example.org\nann@example.org\nops@example.org\nbob@example.org\n");
+    std::string mail = SinkFile(n, ".bin");
+    char computer[16] = {};
+    DWORD size = sizeof computer;
+    GetComputerNameA(computer, &size);
+    EXPECT_EQ(mail, std::string("From: ") + computer +
+                        " <ann@example.org>\r\nTo: Halvora User <ann@example.org>\r\n"
+                        "SUBJECT: Warning: UPS Warning\r\n\r\n\r\nMains is back\r\n");
+
+    // And the AC failure text when the switch is on.
+    qorwin::PostMail(2);
+    ASSERT_TRUE(WaitFor([&] { return MailCount() > n; }, 30000));
+    EXPECT_NE(SinkFile(n + 1, ".bin").find("\r\nMains failed at the plant\r\n"), std::string::npos);
+}
+
+TEST_F(WineMail, A421GreetingGetsNoHelo) {
+    WriteQorDword("Enable Notification", 1);
+    FakeServer server("421 Service not available\r\n");
+    ASSERT_TRUE(server.ok());
+    StoreMailSettings("127.0.0.2", {{"Ann", "ann@example.org"}});
+    qorwin::PostMail(2);
+    EXPECT_TRUE(WaitFor([&] { return server.closedByClient(); }, 20000));
+    EXPECT_EQ(server.received(), "");
+}
+
+TEST_F(WineMail, AServerThatNeverAnswersDoesNotHoldTheThread) {
+    WriteQorDword("Enable Notification", 1);
+    FakeServer server("");
+    ASSERT_TRUE(server.ok());
+    StoreMailSettings("127.0.0.2", {{"Ann", "ann@example.org"}});
+    int before = MailCount();
+    DWORD t0 = GetTickCount();
+    qorwin::PostMail(2);
+    EXPECT_LT(GetTickCount() - t0, 5000u);  // the poster never waits for the job
+    ASSERT_TRUE(WaitFor([&] { return server.accepted(); }, 20000));
+
+    // The next job, to a server that answers, goes out once the silent one
+    // has timed out.
+    StoreMailSettings("127.0.0.1", {{"Ann", "ann@example.org"}});
+    qorwin::PostMail(2);
+    EXPECT_TRUE(WaitFor([&] { return server.closedByClient(); }, 60000));
+    EXPECT_EQ(server.received(), "");
+    EXPECT_TRUE(WaitFor([&] { return MailCount() > before; }, 30000));
+}
+
+TEST_F(WinePager, TheModemGetsTheExactLinesAndMailWaitsForThePager) {
+    WriteQorDword("Enable Notification", 3);
+    qorwin::RegistryStore store;
+    unsigned char modem[qorwin::kModemSettingSize] = "COM1 9600 0 4 0";
+    qorwin::WriteBlock(store, qorwin::value::kModemSetting, modem, sizeof modem);
+    WriteQorString("Special Initialize String", "ATM0");
+    WriteQorString("Dialing Prefix", "9");
+    unsigned char list[qorwin::kListSize];
+    qorwin::BuildPagerList({{"5551234", "Ann"}}, list);  // one number: each call takes 18 s
+    qorwin::WriteBlock(store, qorwin::value::kPagerNumber, list, sizeof list);
+    StoreMailSettings("127.0.0.1", {{"Ann", "ann@example.org"}});
+    int before = MailCount();
+
+    qorwin::PostPager(1);
+    qorwin::PostMail(2);
+    std::string record = EnvText("SIMSERIAL_DIR") + "/ttyS1/modem.record";
+    ASSERT_TRUE(WaitFor([&] { return ReadUnixFile(record).find("ATZ0") != std::string::npos; }, 60000))
+        << ReadUnixFile(record);
+    EXPECT_EQ(ReadUnixFile(record), "AT&FX4&C1&D2E1\nATM0\nATDT9,5551234,,,,,01#\nATZ0\n");
+    ASSERT_TRUE(WaitFor([&] { return MailCount() > before; }, 30000));
+
+    // The mail went out after the last pager call.
+    std::string times = ReadUnixFile(record + ".times");
+    std::size_t at = times.find(" ATZ0");
+    ASSERT_NE(at, std::string::npos) << times;
+    std::size_t lineStart = times.rfind('\n', at);
+    double hangup = std::atof(times.c_str() + (lineStart == std::string::npos ? 0 : lineStart + 1));
+    double mailed = std::atof(SinkFile(before + 1, ".time").c_str());
+    EXPECT_GE(mailed, hangup) << times;
+}
