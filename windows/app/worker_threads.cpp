@@ -69,8 +69,9 @@ void PagerJobFinished() {
 }
 
 bool PostToThread(DWORD threadId, UINT message, WPARAM wp, LPARAM lp) {
+    if (threadId == 0) return false;  // never started: nobody would ever take it
     for (int attempt = 0;; ++attempt) {
-        if (threadId != 0 && PostThreadMessageA(threadId, message, wp, lp)) return true;
+        if (PostThreadMessageA(threadId, message, wp, lp)) return true;
         if (attempt == kPostRetries) return false;
         Sleep(kPostRetryMs);
     }
