@@ -8,7 +8,7 @@
 
 #include "app_state.h"
 #include "mail_dialogue.h"
-#include "notify_log.h"
+#include "logs.h"
 #include "registry_store.h"
 #include "smtp_reply.h"
 #include "socket_source.h"
@@ -125,7 +125,7 @@ void SendWarningMail(int kind) {
     if (!plan.alwaysConnected) {
         if (!canDial) {
             std::string text = dialer.Problem() + ": mail sent without dialling";
-            NotifyLog(text.c_str());
+            LogEvent(text.c_str());
         } else if (dialer.NeedsDial() && !dialer.Dial(plan.connectionName.c_str())) {
             return;
         }

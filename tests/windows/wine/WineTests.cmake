@@ -4,6 +4,7 @@
 
 get_property(QORWIN_BIN_DIR GLOBAL PROPERTY QORWIN_BIN_DIR)
 set(QORWIN_WINE_EXE ${QORWIN_BIN_DIR}/../wine-tests/qorwin_wine_tests.exe)
+set(QORWIN_WINEBOOT_STANDIN ${QORWIN_BIN_DIR}/../wine-tests/wineboot-standin.exe)
 
 # Keeps Wine from giving a COM port to /dev/ttyS* by itself.
 add_library(qorwin_hide_serial SHARED ${CMAKE_CURRENT_LIST_DIR}/hide_serial.c)
@@ -21,9 +22,9 @@ set(QORWIN_WINE_ARTIFACTS ${CMAKE_CURRENT_BINARY_DIR}/wine-artifacts)
 set(QORWIN_RUN_WINE ${CMAKE_CURRENT_LIST_DIR}/run_wine.sh)
 
 add_test(NAME qorwin_wine_prefix
-  COMMAND sh -c "rm -rf \"$1\" && exec \"$2\" -d \"$1\" -- \"$3\" setup \"$4\" \"$5\""
+  COMMAND sh -c "rm -rf \"$1\" && exec \"$2\" -d \"$1\" -- \"$3\" setup \"$4\" \"$5\" \"$6\""
           sh ${QORWIN_WINE_SANDBOX}/prefix ${QOR_SANDBOX} ${QORWIN_RUN_WINE} ${QORWIN_WINE_PREFIX}
-          $<TARGET_FILE:qorwin_hide_serial>)
+          $<TARGET_FILE:qorwin_hide_serial> ${QORWIN_WINEBOOT_STANDIN})
 set_tests_properties(qorwin_wine_prefix PROPERTIES
   FIXTURES_SETUP qorwin_wine RESOURCE_LOCK qorwin_wine_prefix LABELS "wine;nosan" TIMEOUT 120)
 
@@ -65,3 +66,6 @@ qorwin_wine_test(language "WineLanguage.*")
 # Mail and pager threads: some 100 s, most of it the fixed waits of the
 # dialogues (18 s per pager number, 30 s for the silent server).
 qorwin_wine_test(notify "WineMail.*:WinePager.*" SMTP_SINK ttyS1=exec:$<TARGET_FILE:hayes_emu>)
+qorwin_wine_test(monitor "HalvoraMonitor.*" SMTP_SINK ttyS0)
+qorwin_wine_test(safeclose "SafeClose.*")
+qorwin_wine_test(halvstop "HalvStop.*")

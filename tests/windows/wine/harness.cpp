@@ -115,7 +115,8 @@ Process::~Process() { Kill(); }
 
 bool Process::Start(const std::string& exeName, const std::string& args) {
     Kill();
-    std::string exe = g_bin + exeName;
+    bool fullPath = exeName.size() > 2 && exeName[1] == ':';
+    std::string exe = fullPath ? exeName : g_bin + exeName;
     std::string cmd = "\"" + exe + "\"" + (args.empty() ? "" : " " + args);
     STARTUPINFOA si = {};
     si.cb = sizeof si;
@@ -314,6 +315,81 @@ std::string ControlLog(const char* portName) {
     std::string dir = EnvUnixPath("SIMSERIAL_DIR");
     if (dir.empty()) return std::string();
     return ReadFileText(UnixToWindows(dir + "/" + portName + "/control.log"));
+}
+
+// ---- test programs and the end of the session
+
+std::string TestProgram(const char* exeName) {
+    char self[MAX_PATH + 1] = {};
+    DWORD n = GetModuleFileNameA(nullptr, self, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return std::string();
+    std::string path(self, n);
+    return path.substr(0, path.rfind('\\') + 1) + exeName;
+}
+
+static std::string ExitWindowsLogPath() {
+    std::string dir = EnvUnixPath("QOR_SANDBOX_DIR");
+    return dir.empty() ? "C:\\windows\\temp\\exitwindows.log" : UnixToWindows(dir + "/exitwindows.log");
+}
+
+static const char kRecorderDll[] = "qorwin_exitrec.dll";
+
+bool RecordExitWindows() { return LoadLibraryA(TestProgram(kRecorderDll).c_str()) != nullptr; }
+
+bool RecordExitWindows(const Process& process) {
+    HANDLE h = process.Handle();
+    std::string dll = TestProgram(kRecorderDll);
+    if (!h || dll.empty()) return false;
+    void* remote = VirtualAllocEx(h, nullptr, dll.size() + 1, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (!remote) return false;
+    bool ok = false;
+    // kernel32 lies at the same address in every process of the session.
+    auto load = reinterpret_cast<LPTHREAD_START_ROUTINE>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "LoadLibraryA")));
+    if (load && WriteProcessMemory(h, remote, dll.c_str(), dll.size() + 1, nullptr)) {
+        if (HANDLE thread = CreateRemoteThread(h, nullptr, 0, load, remote, 0, nullptr)) {
+            WaitForSingleObject(thread, 10000);
+            CloseHandle(thread);
+            // The recorder raises this event once its patch is in place.
+            std::string name = "QorExitRecorder-" + std::to_string(process.Id());
+            if (HANDLE ready = OpenEventA(SYNCHRONIZE, FALSE, name.c_str())) {
+                ok = true;
+                CloseHandle(ready);
+            }
+        }
+    }
+    VirtualFreeEx(h, remote, 0, MEM_RELEASE);
+    return ok;
+}
+
+std::vector<std::string> ExitWindowsLog() {
+    std::vector<std::string> lines;
+    std::string text = ReadFileText(ExitWindowsLogPath());
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty()) lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+void ClearExitWindowsLog() { DeleteFileA(ExitWindowsLogPath().c_str()); }
+
+std::vector<UINT> RecordedExitFlags(DWORD pid) {
+    std::vector<UINT> flags;
+    for (const std::string& line : ExitWindowsLog()) {
+        unsigned f = 0;
+        unsigned long reason = 0;
+        unsigned long who = 0;
+        if (std::sscanf(line.c_str(), "ExitWindowsEx flags=0x%x reason=0x%lx pid=%lu", &f, &reason, &who) == 3 &&
+            who == pid)
+            flags.push_back(f);
+    }
+    return flags;
 }
 
 }  // namespace wt

@@ -37,11 +37,13 @@ public:
     ~Process();
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;
+    // exeName: a program in g_bin, or a full path ("Z:\\...", see TestProgram).
     bool Start(const std::string& exeName, const std::string& args = std::string());
     bool WaitExit(DWORD ms);
     bool Running() const;
     DWORD ExitCode() const;
     DWORD Id() const { return pi_.dwProcessId; }
+    HANDLE Handle() const { return pi_.hProcess; }
     void Kill();
 
 private:
@@ -77,5 +79,28 @@ bool SaveBmp(const Shot& s, const std::string& fileName);  // into g_artifacts
 bool SetLines(const char* portName, bool dcd, bool cts);
 // The sandbox's record of RTS/DTR changes of a port.
 std::string ControlLog(const char* portName);
+
+// Full path of a test program built beside the test runner (closeme.exe, ...).
+std::string TestProgram(const char* exeName);
+
+// ---- The end of the Windows session
+// ExitWindowsEx ends nothing in the test prefix. Wine's ExitWindowsEx runs
+// "wineboot.exe --end-session [--force] [--shutdown]" (or "--kill"); run_wine.sh
+// setup puts a stand-in for wineboot.exe into the prefix (wineboot_standin.c,
+// with a DLL override to prefer it) that records such a call as the line
+// "wineboot ARGS" in the sandbox's exitwindows.log and passes every other use
+// (--init at each session start) on to Wine's own wineboot. run_wine.sh
+// refuses to run a test in a prefix without the stand-in.
+// That way Wine passes on only EWX_FORCE, EWX_FORCEIFHUNG and EWX_REBOOT
+// (EWX_LOGOFF and EWX_SHUTDOWN look alike). A test that asserts the flags
+// loads the recorder (exit_recorder.c) into the process that will call
+// ExitWindowsEx: it replaces ExitWindowsEx there, records
+// "ExitWindowsEx flags=0x%08X reason=0x%08X pid=N" and returns TRUE.
+bool RecordExitWindows();                        // in this process
+bool RecordExitWindows(const Process& process);  // injected into a running one
+std::vector<std::string> ExitWindowsLog();       // every line so far
+void ClearExitWindowsLog();
+// Flags of the recorder's lines for process pid, in call order.
+std::vector<UINT> RecordedExitFlags(DWORD pid);
 
 }  // namespace wt

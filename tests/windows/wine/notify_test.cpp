@@ -11,10 +11,9 @@
 #include <vector>
 
 #include "app_state.h"
-#include "email_setting.h"
-#include "entry_lists.h"
 #include "event_value.h"
 #include "harness.h"
+#include "mail_sink.h"
 #include "notify_requests.h"
 #include "registry_store.h"
 #include "registry_values.h"
@@ -34,32 +33,13 @@ void StartThreadsOnce() {
     ASSERT_TRUE(started);
 }
 
-void StoreMailSettings(const char* server, const std::vector<qorwin::AddressEntry>& addresses) {
+void StoreEventTexts() {
     qorwin::RegistryStore store;
-    qorwin::EmailSetting e{};
-    e.alwaysConnected = 1;
-    qorwin::SetField(e.smtpServer, server);
-    unsigned char setting[qorwin::kEmailSettingSize];
-    qorwin::PackEmailSetting(e, setting);
-    qorwin::WriteBlock(store, qorwin::value::kEmailSetting, setting, sizeof setting);
-    unsigned char list[qorwin::kListSize];
-    qorwin::BuildAddressList(addresses, list);
-    qorwin::WriteBlock(store, qorwin::value::kEmailAddress, list, sizeof list);
     unsigned char ev[qorwin::kEventValueSize];
     qorwin::FormatEventValue("Mains failed at the plant", 2, ev);
     qorwin::WriteBlock(store, qorwin::value::kPowerFailWarning, ev, sizeof ev);
     qorwin::FormatEventValue("Mains is back", 2, ev);
     qorwin::WriteBlock(store, qorwin::value::kPowerRestored, ev, sizeof ev);
-}
-
-std::string SinkFile(int n, const char* ext) {
-    return ReadUnixFile(EnvText("QOR_SMTP_SINK_DIR") + "/mail-" + std::to_string(n) + ext);
-}
-
-int MailCount() {
-    int n = 0;
-    while (!SinkFile(n + 1, ".bin").empty()) ++n;
-    return n;
 }
 
 // Plays a mail server on 127.0.0.2:25 for one connection: sends the greeting
@@ -131,8 +111,9 @@ using WinePager = WineMail;
 }  // namespace
 
 TEST_F(WineMail, OneMailReachesEveryRecipientAndASwitchedOffChannelSendsNothing) {
-    ASSERT_FALSE(EnvText("QOR_SMTP_SINK_DIR").empty());
+    ASSERT_TRUE(SinkRunning());
     StoreMailSettings("127.0.0.1", {{"Ann Lee", "ann@example.org"}, {"", "ops@example.org"}, {"Bob", "bob@example.org"}});
+    StoreEventTexts();
     int before = MailCount();
 
     WriteQorDword("Enable Notification", 2);  // pager only: this mail stays home
