@@ -63,9 +63,9 @@ qorwin_wine_test(halvora "HalvoraStart.*:HalvoraDialog.*:HalvoraTray.*")
 qorwin_wine_test(serial "WineSerial.*" ttyS0)
 qorwin_wine_test(qorwarn "QorWarn.*")
 qorwin_wine_test(language "WineLanguage.*")
-# Mail and pager threads: some 100 s, most of it the fixed waits of the
-# dialogues (18 s per pager number, 30 s for the silent server).
-qorwin_wine_test(notify "WineMail.*:WinePager.*" SMTP_SINK ttyS1=exec:$<TARGET_FILE:hayes_emu>)
+# Mail and pager threads: some 110 s, most of it the fixed waits of the
+# dialogues (20 s per pager call, 30 s for the silent server).
+qorwin_wine_test(notify "WineMail.*:WinePager.*" SMTP_SINK ttyS0 ttyS1=exec:$<TARGET_FILE:hayes_emu>)
 qorwin_wine_test(monitor "HalvoraMonitor.*" SMTP_SINK ttyS0)
 qorwin_wine_test(safeclose "SafeClose.*")
 qorwin_wine_test(halvstop "HalvStop.*")

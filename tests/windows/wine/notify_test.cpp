@@ -1,6 +1,7 @@
 // The real MailThread and PagerThread, driven through PostMail and PostPager
-// in this process. Needs the SMTP sink on 127.0.0.1:25 (QOR_SMTP_SINK_DIR)
-// and COM1 a Hayes modem emulator (see WineTests.cmake).
+// in this process, and by halvora's monitor. Needs the SMTP sink on
+// 127.0.0.1:25 (QOR_SMTP_SINK_DIR), COM1 the UPS line (ttyS0) and COM2 a
+// Hayes modem emulator (ttyS1; see WineTests.cmake).
 #include <winsock2.h>
 #include <windows.h>
 
@@ -12,6 +13,7 @@
 
 #include "app_state.h"
 #include "event_value.h"
+#include "halvora_fixture.h"
 #include "harness.h"
 #include "mail_sink.h"
 #include "notify_requests.h"
@@ -33,13 +35,47 @@ void StartThreadsOnce() {
     ASSERT_TRUE(started);
 }
 
-void StoreEventTexts() {
+void StoreEvent(const char* name, const char* text, int channels) {
     qorwin::RegistryStore store;
     unsigned char ev[qorwin::kEventValueSize];
-    qorwin::FormatEventValue("Mains failed at the plant", 2, ev);
-    qorwin::WriteBlock(store, qorwin::value::kPowerFailWarning, ev, sizeof ev);
-    qorwin::FormatEventValue("Mains is back", 2, ev);
-    qorwin::WriteBlock(store, qorwin::value::kPowerRestored, ev, sizeof ev);
+    qorwin::FormatEventValue(text, channels, ev);
+    qorwin::WriteBlock(store, name, ev, sizeof ev);
+}
+
+std::string ModemRecord() { return EnvText("SIMSERIAL_DIR") + "/ttyS1/modem.record"; }
+
+// The modem on COM2 and one number (each call takes 18 s); the emulator's
+// record starts empty.
+void StorePagerSettings() {
+    DeleteFileA(UnixToWindows(ModemRecord()).c_str());
+    DeleteFileA(UnixToWindows(ModemRecord() + ".times").c_str());
+    qorwin::RegistryStore store;
+    unsigned char modem[qorwin::kModemSettingSize] = "COM2 9600 0 4 0";
+    qorwin::WriteBlock(store, qorwin::value::kModemSetting, modem, sizeof modem);
+    unsigned char list[qorwin::kListSize];
+    qorwin::BuildPagerList({{"5551234", "Ann"}}, list);
+    qorwin::WriteBlock(store, qorwin::value::kPagerNumber, list, sizeof list);
+}
+
+// The emulator got exactly `lines`, and mail `before + 1` came after its hang-up.
+void ExpectPagerThenMail(const std::string& lines, int before) {
+    std::string record = ModemRecord();
+    ASSERT_TRUE(WaitFor([&] { return ReadUnixFile(record).find("ATZ0") != std::string::npos; }, 60000))
+        << ReadUnixFile(record);
+    EXPECT_EQ(ReadUnixFile(record), lines);
+    ASSERT_TRUE(WaitFor([&] { return MailCount() > before; }, 30000));
+    std::string times = ReadUnixFile(record + ".times");
+    std::size_t at = times.find(" ATZ0");
+    ASSERT_NE(at, std::string::npos) << times;
+    std::size_t lineStart = times.rfind('\n', at);
+    double hangup = std::atof(times.c_str() + (lineStart == std::string::npos ? 0 : lineStart + 1));
+    double mailed = std::atof(SinkFile(before + 1, ".time").c_str());
+    EXPECT_GE(mailed, hangup) << times;
+}
+
+void StoreEventTexts() {
+    StoreEvent(qorwin::value::kPowerFailWarning, "Mains failed at the plant", qorwin::kChannelEmail);
+    StoreEvent(qorwin::value::kPowerRestored, "Mains is back", qorwin::kChannelEmail);
 }
 
 // Plays a mail server on 127.0.0.2:25 for one connection: sends the greeting
@@ -169,31 +205,47 @@ TEST_F(WineMail, AServerThatNeverAnswersDoesNotHoldTheThread) {
 
 TEST_F(WinePager, TheModemGetsTheExactLinesAndMailWaitsForThePager) {
     WriteQorDword("Enable Notification", 3);
-    qorwin::RegistryStore store;
-    unsigned char modem[qorwin::kModemSettingSize] = "COM1 9600 0 4 0";
-    qorwin::WriteBlock(store, qorwin::value::kModemSetting, modem, sizeof modem);
+    StorePagerSettings();
     WriteQorString("Special Initialize String", "ATM0");
     WriteQorString("Dialing Prefix", "9");
-    unsigned char list[qorwin::kListSize];
-    qorwin::BuildPagerList({{"5551234", "Ann"}}, list);  // one number: each call takes 18 s
-    qorwin::WriteBlock(store, qorwin::value::kPagerNumber, list, sizeof list);
     StoreMailSettings("127.0.0.1", {{"Ann", "ann@example.org"}});
     int before = MailCount();
 
     qorwin::PostPager(1);
     qorwin::PostMail(2);
-    std::string record = EnvText("SIMSERIAL_DIR") + "/ttyS1/modem.record";
-    ASSERT_TRUE(WaitFor([&] { return ReadUnixFile(record).find("ATZ0") != std::string::npos; }, 60000))
-        << ReadUnixFile(record);
-    EXPECT_EQ(ReadUnixFile(record), "AT&FX4&C1&D2E1\nATM0\nATDT9,5551234,,,,,01#\nATZ0\n");
-    ASSERT_TRUE(WaitFor([&] { return MailCount() > before; }, 30000));
+    ExpectPagerThenMail("AT&FX4&C1&D2E1\nATM0\nATDT9,5551234,,,,,01#\nATZ0\n", before);
+}
 
-    // The mail went out after the last pager call.
-    std::string times = ReadUnixFile(record + ".times");
-    std::size_t at = times.find(" ATZ0");
-    ASSERT_NE(at, std::string::npos) << times;
-    std::size_t lineStart = times.rfind('\n', at);
-    double hangup = std::atof(times.c_str() + (lineStart == std::string::npos ? 0 : lineStart + 1));
-    double mailed = std::atof(SinkFile(before + 1, ".time").c_str());
-    EXPECT_GE(mailed, hangup) << times;
+TEST_F(WinePager, HalvoraOnAcFailureCallsThenMailsAndASilentServerLeavesItsMonitorRunning) {
+    ASSERT_TRUE(SetLines("ttyS0", true, true));
+    WriteQorString("Port", "COM1");
+    for (const char* v : {"Battery life", "Battery low life"}) WriteQorDword(v, 60);  // no shutdown here
+    WriteQorDword("Warnning time", 1);
+    WriteQorDword("Interval", 30);
+    WriteQorDword("Enable Notification", 3);
+    StoreEvent(qorwin::value::kPowerFailWarning, "Mains failed", qorwin::kChannelEmail | qorwin::kChannelPager);
+    StoreEvent(qorwin::value::kPowerRestored, "Mains back", qorwin::kChannelEmail);
+    StorePagerSettings();
+    StoreMailSettings("127.0.0.1", {{"Ann", "ann@example.org"}});
+    int before = MailCount();
+    Halvora h;
+    ASSERT_TRUE(h.Start());
+    ASSERT_TRUE(WaitFor([&] { return ItemText(h.dlg, 1023) == "System AC power: Normal"; }, 6000));
+
+    ASSERT_TRUE(SetLines("ttyS0", true, false));  // mains fail
+    ExpectPagerThenMail("AT&FX4&C1&D2E1\nATDT5551234,,,,,01#\nATZ0\n", before);
+    EXPECT_NE(SinkFile(before + 1, ".bin").find("\r\nMains failed\r\n"), std::string::npos);
+
+    // The power-return mail meets a server that never answers: the monitor
+    // goes on meanwhile, and the program still ends when asked.
+    FakeServer silent("");
+    ASSERT_TRUE(silent.ok());
+    StoreMailSettings("127.0.0.2", {{"Ann", "ann@example.org"}});
+    ASSERT_TRUE(SetLines("ttyS0", true, true));
+    ASSERT_TRUE(WaitFor([&] { return silent.accepted(); }, 10000));
+    ASSERT_TRUE(SetLines("ttyS0", false, false));
+    EXPECT_TRUE(WaitFor([&] { return ItemText(h.dlg, 1024) == "UPS Battery status: Low"; }, 6000));
+    h.Exit();
+    EXPECT_FALSE(h.proc.Running());
+    EXPECT_EQ(silent.received(), "");
 }
