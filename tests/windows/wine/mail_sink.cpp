@@ -7,11 +7,12 @@
 
 namespace wt {
 
-void StoreMailSettings(const char* server, const std::vector<qorwin::AddressEntry>& addresses) {
+void StoreMailSettings(const char* server, const std::vector<qorwin::AddressEntry>& addresses,
+                       bool alwaysConnected) {
     qorwin::RegistryStore store;
     store.EnsureKey();
     qorwin::EmailSetting e{};
-    e.alwaysConnected = 1;
+    e.alwaysConnected = alwaysConnected ? 1 : 0;
     qorwin::SetField(e.smtpServer, server);
     unsigned char setting[qorwin::kEmailSettingSize];
     qorwin::PackEmailSetting(e, setting);

@@ -10,9 +10,10 @@
 
 namespace wt {
 
-// A permanent connection to `server` and the address list, written as the
-// setting pages write them.
-void StoreMailSettings(const char* server, const std::vector<qorwin::AddressEntry>& addresses);
+// `server` over a permanent connection (or one dialled when needed) and the
+// address list, written as the setting pages write them.
+void StoreMailSettings(const char* server, const std::vector<qorwin::AddressEntry>& addresses,
+                       bool alwaysConnected = true);
 
 bool SinkRunning();
 std::string SinkFile(int n, const char* ext);

@@ -173,6 +173,30 @@ TEST_F(WineMail, OneMailReachesEveryRecipientAndASwitchedOffChannelSendsNothing)
     EXPECT_NE(SinkFile(n + 1, ".bin").find("\r\nMains failed at the plant\r\n"), std::string::npos);
 }
 
+TEST_F(WineMail, WithoutWinInetTheMailGoesOutUndialledAndTheLogSaysWhy) {
+    // Wine's loader reads its overrides at each load: WININET.DLL is "missing".
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\DllOverrides", 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExA(key, "wininet", 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1);
+    WriteQorDword("Enable Notification", 1);
+    StoreMailSettings("127.0.0.1", {{"Ann", "ann@example.org"}}, false);
+    char log[MAX_PATH] = {};
+    GetWindowsDirectoryA(log, sizeof log);
+    DeleteFileA((std::string(log) + "\\Halvora.log").c_str());
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, "Halvora.log");  // drops Wine's cached copy
+    int before = MailCount();
+    qorwin::PostMail(2);
+    EXPECT_TRUE(WaitFor([&] { return MailCount() > before; }, 30000));
+    RegDeleteValueA(key, "wininet");
+    RegCloseKey(key);
+    char entry[300] = {};
+    GetPrivateProfileStringA("Log Status", "1", "", entry, sizeof entry, "Halvora.log");
+    EXPECT_NE(std::string(entry).find("  :WININET.DLL not found: mail sent without dialling"), std::string::npos)
+        << entry;
+}
+
 TEST_F(WineMail, A421GreetingGetsNoHelo) {
     WriteQorDword("Enable Notification", 1);
     FakeServer server("421 Service not available\r\n");
