@@ -1,5 +1,6 @@
 #include "wininet_dialer.h"
 
+#include "dll_function.h"
 #include "text_format.h"
 
 namespace qorwin {
@@ -11,11 +12,11 @@ constexpr DWORD kForceUnattended = 2;       // INTERNET_AUTODIAL_FORCE_UNATTENDE
 constexpr DWORD kUserCancelled = 631;
 constexpr DWORD kPortDisconnected = 619;
 
+// The plain name first, else its ANSI form.
 template <typename Fn>
 Fn Find(HMODULE lib, const char* name, const char* ansiName) {
-    FARPROC p = GetProcAddress(lib, name);
-    if (p == nullptr) p = GetProcAddress(lib, ansiName);
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(p));
+    Fn f = DllFunction<Fn>(lib, name);
+    return f != nullptr ? f : DllFunction<Fn>(lib, ansiName);
 }
 
 }  // namespace
