@@ -3,13 +3,21 @@
 #include <windows.h>
 
 #include "event_log.h"
+#include "safe_close_rules.h"
 
 namespace qorwin {
 
 ProfileIni EventLogFile() { return ProfileIni(kEventLogFile); }
 
 ProfileIni SafeCloseLogFile() {
-    return ProfileIni(WindowsFolder() + kSafeCloseLogFolder + "\\" + kSafeCloseLogFile);
+    char windows[MAX_PATH + 1] = {};
+    UINT n = GetWindowsDirectoryA(windows, MAX_PATH);
+    char folder[kCloseTextSize];
+    char path[kCloseTextSize];
+    if (n == 0 || n >= MAX_PATH || !SafeCloseLogFolder(windows, folder, sizeof folder) ||
+        !SafeCloseLogPath(folder, path, sizeof path))
+        path[0] = '\0';
+    return ProfileIni(path);
 }
 
 void LogEvent(const char* text) {

@@ -14,11 +14,13 @@
 #include "registry_values.h"
 #include "resource.h"
 #include "shutdown.h"
+#include "shutdown_plan.h"
 #include "startup_rules.h"
 #include "string_ids.h"
 #include "text_format.h"
 #include "warning_popup.h"
 #include "warning_text.h"
+#include "windows_version.h"
 #include "worker_threads.h"
 
 namespace qorwin {
@@ -54,9 +56,9 @@ void CMainDlg::RefreshTexts() {
 }
 
 void CMainDlg::Relabel() {
-    SetTexts(Text(text::kAcFailure).c_str(), Text(text::kBatteryLow).c_str(),
-             Text(text::kCountdownCancelled).c_str());
-    RefreshTexts();
+    // The status lines as the monitor last set them: at start the captions
+    // 1024, 1025 and 1031; after a change of language the state in its words.
+    ShowTexts(monitor_.texts());
     SetItemText(IDC_REVIEW_HISTORY, Text(text::kReviewHistoryButton));
     SetItemText(IDC_SHUTDOWN_STATUS, Text(text::kShutdownStatusButton));
     SetItemText(IDC_CONFIGURATION, Text(text::kConfigurationButton));
@@ -83,10 +85,8 @@ void CMainDlg::LoadFrames() {
 }
 
 void CMainDlg::RestoreBootFiles() {
-    OSVERSIONINFOA vi = {};
-    vi.dwOSVersionInfoSize = sizeof vi;
-    if (!GetVersionExA(&vi)) return;
-    if (!IsBootFileRestorePlatform(vi.dwPlatformId, vi.dwMajorVersion, vi.dwMinorVersion)) return;
+    const WinVersion v = RunningWindows();
+    if (!IsBootFileRestorePlatform(v.platformId, v.major, v.minor)) return;
     RegistryStore store;
     std::uint32_t restore = 0;
     ReadDword(store, value::kRestoreSystemFile, restore);

@@ -20,7 +20,7 @@ public:
     static constexpr UINT_PTR kTimerAnimation = 256;
     // Posted at the end of the start-up: the ShutDown Status question is asked
     // once the monitor runs, so an unanswered question leaves the UPS watched.
-    static constexpr UINT kMsgAskShutdownStatus = WM_APP + 1;
+    static constexpr UINT kMsgAskShutdownStatus = WM_APP + 136;
     static constexpr std::size_t kTextMax = 256;  // each display text, with its NUL
 
     explicit CMainDlg(HINSTANCE inst) : inst_(inst) {}
@@ -37,7 +37,6 @@ public:
     // Swallows Enter and Esc key-downs meant for the dialog; true when eaten.
     bool PreTranslate(const MSG& msg) const;
 
-    const PowerMonitor& Monitor() const { return monitor_; }
 
 protected:
     BOOL OnInitDialog() override;

@@ -3,11 +3,15 @@
 #include <string>
 
 #include "current_folder.h"
+#include "dll_function.h"
 #include "line_status.h"
 #include "module_path.h"
 #include "registry_store.h"
 #include "registry_values.h"
+#include "shutdown_plan.h"
+#include "ups_signal.h"
 #include "win_raii.h"
+#include "windows_version.h"
 
 namespace qorwin {
 namespace {
@@ -16,24 +20,27 @@ using SafeCloseFn = int(__cdecl*)(int);
 
 constexpr DWORD kBeforeSafeCloseMs = 2000;
 constexpr DWORD kAfterLogOffMs = 3000;
-constexpr DWORD kSignalMs = 10000;
 constexpr DWORD kEndSessionWaitMs = 60000;
 constexpr UINT kShutdownForceIfHung = EWX_SHUTDOWN | EWX_FORCEIFHUNG;  // 0x11
 
 const char kMsdosSys[] = "c:\\msdos.sys";
+
+// The DTR pulse on COMn; a port that cannot be opened is skipped.
+void SignalUpsOffOn(int portNumber) {
+    if (portNumber < 1) return;
+    SignalUpsOff(("COM" + std::to_string(portNumber)).c_str());
+}
 
 void TurnOffAutoScan() {
     SetFileAttributesA(kMsdosSys, FILE_ATTRIBUTE_NORMAL);
     WritePrivateProfileStringA("Options", "AutoScan", "0", kMsdosSys);
 }
 
-void CallSafeClose(const WindowsVersion& v, int index) {
+void CallSafeClose(const WinVersion& v, int index) {
     UniqueModule library(LoadLibraryA(SafeCloseLibrary(v)));
     if (!library) return;
-    FARPROC proc = GetProcAddress(library.get(), "SafeClose");
-    if (!proc) return;
-    auto safeClose = reinterpret_cast<SafeCloseFn>(reinterpret_cast<void (*)()>(proc));
-    safeClose(index);  // its result is of no use here
+    if (auto safeClose = DllFunction<SafeCloseFn>(library.get(), "SafeClose"))
+        safeClose(index);  // its result is of no use here
 }
 
 bool EnableShutdownPrivilege() {
@@ -50,28 +57,11 @@ bool EnableShutdownPrivilege() {
 
 }  // namespace
 
-WindowsVersion RunningWindows() {
-    OSVERSIONINFOA vi = {};
-    vi.dwOSVersionInfoSize = sizeof vi;
-    if (!GetVersionExA(&vi)) return WindowsVersion{kPlatformNt, 0, 0};
-    return WindowsVersion{vi.dwPlatformId, vi.dwMajorVersion, vi.dwMinorVersion};
-}
-
-void SignalUpsOff(int portNumber) {
-    if (portNumber < 1) return;
-    std::string name = "COM" + std::to_string(portNumber);
-    UniqueHandle port(
-        CreateFileA(name.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
-    if (!port) return;
-    EscapeCommFunction(port.get(), SETDTR);
-    Sleep(kSignalMs);
-}
-
 void RunShutdown(HWND mainDialog) {
     RegistryStore store;
     char port[kPortBufferSize] = {};
     ReadText(store, value::kPort, port, sizeof port);
-    const WindowsVersion v = RunningWindows();
+    const WinVersion v = RunningWindows();
     const int index = SafeCloseIndex(port);
     if (index >= 0) {
         Sleep(kBeforeSafeCloseMs);
@@ -87,7 +77,7 @@ void RunShutdown(HWND mainDialog) {
     case AfterSafeClose::LogOffThenSignal:
         ExitWindowsEx(EWX_LOGOFF, 0);
         Sleep(kAfterLogOffMs);
-        SignalUpsOff(PortNumberFromName(port));
+        SignalUpsOffOn(PortNumberFromName(port));
         break;
     case AfterSafeClose::AutoScanOff:
         TurnOffAutoScan();
@@ -106,7 +96,7 @@ void HandleEndSession() {
     WritePrivateProfileStringA("Shutups", "shutups", "OK", "D:\\ShutUPS.ini");
     WriteDword(store, value::kSteplog, 41);
     Sleep(kEndSessionWaitMs);
-    SignalUpsOff(plan.signalPort);
+    SignalUpsOffOn(plan.signalPort);
     WriteDword(store, value::kShutups, kShutupsSignalled);
     if (!plan.ntPrivilege) {
         ExitWindowsEx(kShutdownForceIfHung, 0);

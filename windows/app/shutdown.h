@@ -5,17 +5,11 @@
 
 #include <windows.h>
 
-#include "shutdown_plan.h"
 
 namespace qorwin {
 
-WindowsVersion RunningWindows();
-
 // Blocks the calling (GUI) thread for the whole sequence.
 void RunShutdown(HWND mainDialog);
-
-// Raises DTR on COMn for 10 s; a port that cannot be opened is skipped.
-void SignalUpsOff(int portNumber);
 
 // WM_QUERYENDSESSION and WM_ENDSESSION: with a shutdown marked in "Shutups",
 // the marker file, a minute's wait, the DTR pulse and the end of Windows.

@@ -24,8 +24,6 @@ public:
 };
 
 inline constexpr char kEventLogFile[] = "Halvora.log";  // bare: the Windows folder
-inline constexpr char kSafeCloseLogFile[] = "BTUPSSAV.LOG";
-inline constexpr char kSafeCloseLogFolder[] = "Brantel";
 inline constexpr char kLogCountSection[] = "Log Count";
 inline constexpr char kLogCountKey[] = "Count";
 inline constexpr char kLogStatusSection[] = "Log Status";

@@ -4,13 +4,9 @@
 
 #include <cstdint>
 
-namespace qorwin {
+#include "safe_close_rules.h"  // WinVersion
 
-struct WindowsVersion {
-    std::uint32_t platform;  // 1 the 9x family, 2 the NT family
-    std::uint32_t major;
-    std::uint32_t minor;
-};
+namespace qorwin {
 
 inline constexpr std::uint32_t kPlatformNt = 2;
 
@@ -19,18 +15,18 @@ inline constexpr std::uint32_t kPlatformNt = 2;
 int SafeCloseIndex(const char* port);
 
 // "CLOZWINNT.dll" on the NT family, "CLOZWIN9.dll" on the 9x family.
-const char* SafeCloseLibrary(const WindowsVersion& v);
+const char* SafeCloseLibrary(const WinVersion& v);
 
 // Windows 98 (9x, 4.10 to 4.89): "AutoScan" in c:\msdos.sys is turned off
 // before the library is loaded.
-bool TurnsOffAutoScanBeforeClose(const WindowsVersion& v);
+bool TurnsOffAutoScanBeforeClose(const WinVersion& v);
 
 enum class AfterSafeClose {
     Nothing,
     LogOffThenSignal,  // Windows Me: log off, 3 s, DTR on the "Port" for 10 s
     AutoScanOff,       // Windows 98: c:\msdos.sys "AutoScan" = "0" once more
 };
-AfterSafeClose StepAfterSafeClose(const WindowsVersion& v);
+AfterSafeClose StepAfterSafeClose(const WinVersion& v);
 
 // The end-of-session handler for a stored "Shutups".
 struct EndSessionPlan {
@@ -38,7 +34,7 @@ struct EndSessionPlan {
     int signalPort = 0;     // n of COMn for the DTR pulse
     bool ntPrivilege = false;  // enable SeShutdownPrivilege before ExitWindowsEx
 };
-EndSessionPlan PlanEndSession(std::uint32_t shutups, const WindowsVersion& v);
+EndSessionPlan PlanEndSession(std::uint32_t shutups, const WinVersion& v);
 
 inline constexpr std::uint32_t kShutupsSignalled = 1000;  // the UPS has been told
 

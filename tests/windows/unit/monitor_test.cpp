@@ -264,14 +264,14 @@ TEST(PowerMonitor, AStaleZeroCounterDoesNotEndALaterCountdown) {
 
 TEST(ShutdownPlan, FamiliesVersionsAndTheEndOfSession) {
     using qorwin::AfterSafeClose;
-    using qorwin::WindowsVersion;
+    using qorwin::WinVersion;
     EXPECT_EQ(qorwin::SafeCloseIndex("COM1"), 0);
     EXPECT_EQ(qorwin::SafeCloseIndex("COM4"), 3);
     EXPECT_EQ(qorwin::SafeCloseIndex("NONE"), -1);
     EXPECT_EQ(qorwin::SafeCloseIndex("com1"), -1);
 
     struct Row {
-        WindowsVersion v;
+        WinVersion v;
         const char* library;
         bool autoScanFirst;
         AfterSafeClose after;
@@ -285,7 +285,7 @@ TEST(ShutdownPlan, FamiliesVersionsAndTheEndOfSession) {
         {{1, 4, 90}, "CLOZWIN9.dll", false, AfterSafeClose::LogOffThenSignal},   // Me
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(std::to_string(row.v.platform) + " " + std::to_string(row.v.major) + "." +
+        SCOPED_TRACE(std::to_string(row.v.platformId) + " " + std::to_string(row.v.major) + "." +
                      std::to_string(row.v.minor));
         EXPECT_STREQ(qorwin::SafeCloseLibrary(row.v), row.library);
         EXPECT_EQ(qorwin::TurnsOffAutoScanBeforeClose(row.v), row.autoScanFirst);

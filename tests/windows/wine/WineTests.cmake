@@ -67,5 +67,8 @@ qorwin_wine_test(language "WineLanguage.*")
 # dialogues (20 s per pager call, 30 s for the silent server).
 qorwin_wine_test(notify "WineMail.*:WinePager.*" SMTP_SINK ttyS0 ttyS1=exec:$<TARGET_FILE:hayes_emu>)
 qorwin_wine_test(monitor "HalvoraMonitor.*" SMTP_SINK ttyS0)
+qorwin_wine_test(shutdown "HalvoraShutdown.*" ttyS0)
+# A minute of the end-of-session handler's wait is part of it.
+set_tests_properties(qorwin_wine_shutdown PROPERTIES TIMEOUT 300)
 qorwin_wine_test(safeclose "SafeClose.*")
 qorwin_wine_test(halvstop "HalvStop.*")

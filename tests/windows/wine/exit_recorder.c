@@ -11,21 +11,11 @@
 #include <stdio.h>
 #include <string.h>
 
-static void LogPath(char* path, size_t size) {
-    char dir[1024];
-    DWORD n = GetEnvironmentVariableA("QOR_SANDBOX_DIR", dir, sizeof dir);
-    if (n > 0 && n < sizeof dir) {
-        for (char* p = dir; *p != '\0'; ++p)
-            if (*p == '/') *p = '\\';
-        snprintf(path, size, "Z:%s\\exitwindows.log", dir);
-    } else {
-        snprintf(path, size, "C:\\windows\\temp\\exitwindows.log");
-    }
-}
+#include "exitwindows_log.h"
 
 static BOOL WINAPI RecordedExitWindowsEx(UINT flags, DWORD reason) {
     char path[1100];
-    LogPath(path, sizeof path);
+    ExitWindowsLogPath(path, sizeof path);
     FILE* f = fopen(path, "a");
     if (f != NULL) {
         fprintf(f, "ExitWindowsEx flags=0x%08X reason=0x%08lX pid=%lu\n", flags, (unsigned long)reason,

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "exitwindows_log.h"
+
 namespace wt {
 
 std::string g_bin;
@@ -32,6 +34,8 @@ std::string EnvUnixPath(const char* name) {
     return n > 0 && n < sizeof buf ? std::string(buf, n) : std::string();
 }
 
+}  // namespace
+
 std::string ReadFileText(const std::string& path) {
     HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
                            nullptr);
@@ -44,7 +48,11 @@ std::string ReadFileText(const std::string& path) {
     return out;
 }
 
-}  // namespace
+std::string WindowsFolder() {
+    char dir[MAX_PATH] = {};
+    GetWindowsDirectoryA(dir, sizeof dir);
+    return std::string(dir) + "\\";
+}
 
 std::string UnixToWindows(const std::string& unixPath) {
     std::string p = "Z:" + unixPath;
@@ -327,9 +335,10 @@ std::string TestProgram(const char* exeName) {
     return path.substr(0, path.rfind('\\') + 1) + exeName;
 }
 
-static std::string ExitWindowsLogPath() {
-    std::string dir = EnvUnixPath("QOR_SANDBOX_DIR");
-    return dir.empty() ? "C:\\windows\\temp\\exitwindows.log" : UnixToWindows(dir + "/exitwindows.log");
+static std::string ExitWindowsLogFile() {
+    char path[1100];
+    ExitWindowsLogPath(path, sizeof path);
+    return path;
 }
 
 static const char kRecorderDll[] = "qorwin_exitrec.dll";
@@ -364,7 +373,7 @@ bool RecordExitWindows(const Process& process) {
 
 std::vector<std::string> ExitWindowsLog() {
     std::vector<std::string> lines;
-    std::string text = ReadFileText(ExitWindowsLogPath());
+    std::string text = ReadFileText(ExitWindowsLogFile());
     std::size_t start = 0;
     while (start < text.size()) {
         std::size_t end = text.find('\n', start);
@@ -377,7 +386,7 @@ std::vector<std::string> ExitWindowsLog() {
     return lines;
 }
 
-void ClearExitWindowsLog() { DeleteFileA(ExitWindowsLogPath().c_str()); }
+void ClearExitWindowsLog() { DeleteFileA(ExitWindowsLogFile().c_str()); }
 
 std::vector<UINT> RecordedExitFlags(DWORD pid) {
     std::vector<UINT> flags;

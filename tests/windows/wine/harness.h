@@ -19,6 +19,9 @@ std::string UnixToWindows(const std::string& unixPath);
 // variable ("" when unset).
 std::string ReadUnixFile(const std::string& unixPath);
 std::string EnvText(const char* name);
+// A whole file ("" when it cannot be read), and the Windows folder with its '\'.
+std::string ReadFileText(const std::string& path);
+std::string WindowsFolder();
 
 // Polls pred every 20 ms (serving this thread's messages meanwhile).
 bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs);

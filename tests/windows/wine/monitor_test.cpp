@@ -14,12 +14,6 @@ using namespace wt;
 
 namespace {
 
-std::string WindowsFolder() {
-    char dir[MAX_PATH] = {};
-    GetWindowsDirectoryA(dir, sizeof dir);
-    return std::string(dir) + "\\";
-}
-
 // The texts of "Halvora.log" entries 1..Count (after their "  :").
 std::vector<std::string> LoggedTexts() {
     std::vector<std::string> out;
@@ -304,4 +298,46 @@ TEST(HalvoraMonitor, WarningsChannelsCancelAndTheLogDialogsWhileTheQuestionIsOpe
     EXPECT_TRUE(WaitFor([&] { return MailCount() >= mailsBefore + 3; }, 30000));
     EXPECT_EQ(MailBodies(mailsBefore + 1),
               (std::vector<std::string>{"Power Fail Warning", "Power Restored", "Battery Low"}));
+}
+
+TEST(HalvoraShutdown, CountdownEndClosesAppsSignalsTheUpsAndEndsWindows) {
+    ResetLogs();
+    ClearExitWindowsLog();
+    WriteQorString("Port", "COM1");
+    for (const char* e : {"Power Fail Warning", "Power Restored", "Battery Low"}) WriteEvent(e, 0);
+    WriteQorDword("Battery life", 0);
+    WriteQorDword("ShutDown", 0);
+    WriteQorDword("Show Status", 0);
+    WriteQorDword("Shutups", 1000);  // left from a shutdown long past
+    ASSERT_TRUE(SetLines("ttyS0", true, true));
+    Halvora h;
+    ASSERT_TRUE(h.Start());
+    DWORD v = 9;
+    EXPECT_TRUE(WaitFor([&] { return ReadQorDword("Shutups", v) && v == 0; }, 5000)) << v;
+    ASSERT_TRUE(RecordExitWindows(h.proc));
+
+    // "Battery life" 0: the countdown ends on its first tick.
+    ASSERT_TRUE(SetLines("ttyS0", true, false));
+    EXPECT_TRUE(WaitFor([] { return Logged({"AC power failure", "ShutDown started"}); }, 8000));
+    EXPECT_TRUE(WaitFor([&] { return ReadQorDword("Shutups", v) && v == 1; }, 10000)) << v;
+    EXPECT_TRUE(ReadQorDword("ShutDown", v));
+    EXPECT_EQ(v, 1u);
+    EXPECT_FALSE(IsWindowVisible(h.dlg));
+    // clozwinnt's SafeClose ran: it logs off (Windows 2000 and later).
+    EXPECT_TRUE(WaitFor([&] { return !RecordedExitFlags(h.proc.Id()).empty(); }, 30000));
+    EXPECT_EQ(RecordedExitFlags(h.proc.Id()), std::vector<UINT>{EWX_LOGOFF});
+    EXPECT_EQ(ControlLog("ttyS0").find("DTR=1"), std::string::npos);
+
+    // Windows asks before the session ends: a minute later, DTR for the UPS,
+    // then the shutdown with the privilege enabled.
+    DWORD asked = GetTickCount();
+    PostMessageA(h.dlg, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
+    EXPECT_TRUE(WaitFor([&] { return ReadQorDword("Steplog", v) && v == 41; }, 5000));
+    EXPECT_TRUE(WaitFor([] { return ControlLog("ttyS0").find("DTR=1") != std::string::npos; }, 90000));
+    EXPECT_GE(GetTickCount() - asked, 55000u);
+    EXPECT_TRUE(WaitFor([&] { return ReadQorDword("Shutups", v) && v == 1000; }, 20000)) << v;
+    EXPECT_TRUE(WaitFor([&] { return RecordedExitFlags(h.proc.Id()).size() == 2; }, 5000));
+    EXPECT_EQ(RecordedExitFlags(h.proc.Id()), (std::vector<UINT>{EWX_LOGOFF, EWX_SHUTDOWN | EWX_FORCEIFHUNG}));
+    EXPECT_TRUE(ReadQorDword("Steplog", v));
+    EXPECT_EQ(v, 23u);
 }

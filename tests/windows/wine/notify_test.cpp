@@ -182,9 +182,7 @@ TEST_F(WineMail, WithoutWinInetTheMailGoesOutUndialledAndTheLogSaysWhy) {
     RegSetValueExA(key, "wininet", 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1);
     WriteQorDword("Enable Notification", 1);
     StoreMailSettings("127.0.0.1", {{"Ann", "ann@example.org"}}, false);
-    char log[MAX_PATH] = {};
-    GetWindowsDirectoryA(log, sizeof log);
-    DeleteFileA((std::string(log) + "\\Halvora.log").c_str());
+    DeleteFileA((WindowsFolder() + "Halvora.log").c_str());
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, "Halvora.log");  // drops Wine's cached copy
     int before = MailCount();
     qorwin::PostMail(2);

@@ -146,15 +146,15 @@ TEST(SafeClose, NtBuildSavesAnswersEndsAndLeavesAloneThenLogsOff) {
     DWORD took = GetTickCount() - start;
 
     // The save dialog got the generated name and Enter; the log has the document.
-    EXPECT_TRUE(save.WaitExit(2000));
+    EXPECT_TRUE(save.WaitExit(10000));
     EXPECT_EQ(save.ExitCode(), 0u);
     ExpectSaved("Qor Save Test", "restored");
     // A question without an edit field: Enter only, nothing logged.
-    EXPECT_TRUE(ask.WaitExit(2000));
+    EXPECT_TRUE(ask.WaitExit(10000));
     EXPECT_EQ(ask.ExitCode(), 0u);
     EXPECT_TRUE(Section("Qor Ask Test").empty());
     // Deaf to WM_CLOSE: ended with exit code 1 after 2 s + 15 s.
-    EXPECT_TRUE(ignore.WaitExit(2000));
+    EXPECT_TRUE(ignore.WaitExit(10000));
     EXPECT_EQ(ignore.ExitCode(), 1u);
     EXPECT_GE(took, 17000u);
     // Left alone.
@@ -179,7 +179,7 @@ TEST(SafeClose, Win9xBuildRestoresMinimizedAndShutsDown) {
     ASSERT_NE(nine.safeClose, nullptr);
     EXPECT_EQ(nine.safeClose(0), 1);
 
-    EXPECT_TRUE(save.WaitExit(2000));
+    EXPECT_TRUE(save.WaitExit(10000));
     ExpectSaved("Qor Minimized", "restored");
     // Not Windows 98, so no DTR pulse; EWX_SHUTDOWN whatever the version.
     EXPECT_EQ(RecordedExitFlags(GetCurrentProcessId()), std::vector<UINT>{EWX_SHUTDOWN});

@@ -13,6 +13,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "exitwindows_log.h"
+
 /* run_wine.sh looks for this text before it runs a test in the prefix. */
 __attribute__((used)) static const char kMarker[] = "QOR_WINEBOOT_STANDIN";
 
@@ -41,16 +43,8 @@ static int EndsSession(const char* args) {
 }
 
 static void Record(const char* args) {
-    char dir[1024];
     char path[1100];
-    DWORD n = GetEnvironmentVariableA("QOR_SANDBOX_DIR", dir, sizeof dir);
-    if (n > 0 && n < sizeof dir) {
-        for (char* p = dir; *p != '\0'; ++p)
-            if (*p == '/') *p = '\\';
-        snprintf(path, sizeof path, "Z:%s\\exitwindows.log", dir);
-    } else {
-        snprintf(path, sizeof path, "C:\\windows\\temp\\exitwindows.log");
-    }
+    ExitWindowsLogPath(path, sizeof path);
     FILE* f = fopen(path, "a");
     if (f == NULL) return;
     fprintf(f, "wineboot %s\n", args);
