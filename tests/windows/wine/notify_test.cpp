@@ -103,7 +103,8 @@ public:
     bool ok() const { return ok_; }
     bool accepted() const { return accepted_ != 0; }
     bool closedByClient() const { return closed_ != 0; }
-    std::string received() const { return received_; }
+    // What came, once the client has closed (the server thread writes it until then).
+    std::string received() const { return closed_ != 0 ? received_ : "<still connected>"; }
 
 private:
     static DWORD WINAPI Run(LPVOID p) {
@@ -269,5 +270,6 @@ TEST_F(WinePager, HalvoraOnAcFailureCallsThenMailsAndASilentServerLeavesItsMonit
     EXPECT_TRUE(WaitFor([&] { return ItemText(h.dlg, 1024) == "UPS Battery status: Low"; }, 6000));
     h.Exit();
     EXPECT_FALSE(h.proc.Running());
+    EXPECT_TRUE(WaitFor([&] { return silent.closedByClient(); }, 10000));
     EXPECT_EQ(silent.received(), "");
 }
