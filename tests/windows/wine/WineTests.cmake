@@ -28,34 +28,45 @@ add_test(NAME qorwin_wine_prefix
 set_tests_properties(qorwin_wine_prefix PROPERTIES
   FIXTURES_SETUP qorwin_wine RESOURCE_LOCK qorwin_wine_prefix LABELS "wine;nosan" TIMEOUT 120)
 
-# qorwin_wine_test(NAME FILTER [ttySn ...]): the gtest cases FILTER of the Wine
-# test program, with the listed simulated ports as COM1, COM2, ...
+# qorwin_wine_test(NAME FILTER [SMTP_SINK] [ttySn[=exec:CMD] ...]): the gtest
+# cases FILTER of the Wine test program, with the listed simulated ports as
+# COM1, COM2, ... (exec: a port program such as the modem emulator plays the
+# far end), and with SMTP_SINK a real SMTP server on 127.0.0.1:25.
 function(qorwin_wine_test name filter)
   set(port_args)
   set(maps)
+  set(wrap)
   set(n 1)
   foreach(port ${ARGN})
-    list(APPEND port_args --port ${port})
-    list(APPEND maps COM${n}=${port})
+    if(port STREQUAL "SMTP_SINK")
+      set(wrap ${CMAKE_CURRENT_LIST_DIR}/with_smtp_sink.sh ${PROJECT_SOURCE_DIR}/tests/notify/smtp_sink.py --)
+      continue()
+    endif()
+    string(REGEX REPLACE "=.*" "" port_name "${port}")
+    list(APPEND port_args --port "${port}")
+    list(APPEND maps COM${n}=${port_name})
     math(EXPR n "${n} + 1")
   endforeach()
   add_test(NAME qorwin_wine_${name}
     COMMAND sh -c "d=$1; shift; rm -rf \"$d\" && exec \"$@\""
             sh ${QORWIN_WINE_SANDBOX}/${name}
-            ${QOR_SANDBOX} -d ${QORWIN_WINE_SANDBOX}/${name} ${port_args} --
+            ${QOR_SANDBOX} -d ${QORWIN_WINE_SANDBOX}/${name} ${port_args} -- ${wrap}
             ${QORWIN_RUN_WINE} run ${QORWIN_WINE_PREFIX} $<TARGET_FILE:qorwin_hide_serial>
             ${QORWIN_WINE_ARTIFACTS} ${maps} --
             ${QORWIN_WINE_EXE} --bin=${QORWIN_BIN_DIR} --artifacts=${QORWIN_WINE_ARTIFACTS}
             --gtest_filter=${filter})
   set_tests_properties(qorwin_wine_${name} PROPERTIES
-    FIXTURES_REQUIRED qorwin_wine RESOURCE_LOCK qorwin_wine_prefix LABELS "wine;nosan" TIMEOUT 180)
+    FIXTURES_REQUIRED qorwin_wine RESOURCE_LOCK qorwin_wine_prefix LABELS "wine;nosan" TIMEOUT 240)
 endfunction()
 
 qorwin_wine_test(halvora "HalvoraStart.*:HalvoraDialog.*:HalvoraTray.*")
 qorwin_wine_test(serial "WineSerial.*" ttyS0)
 qorwin_wine_test(qorwarn "QorWarn.*")
 qorwin_wine_test(language "WineLanguage.*")
-qorwin_wine_test(monitor "HalvoraMonitor.*" ttyS0)
+# Mail and pager threads: some 110 s, most of it the fixed waits of the
+# dialogues (20 s per pager call, 30 s for the silent server).
+qorwin_wine_test(notify "WineMail.*:WinePager.*" SMTP_SINK ttyS0 ttyS1=exec:$<TARGET_FILE:hayes_emu>)
+qorwin_wine_test(monitor "HalvoraMonitor.*" SMTP_SINK ttyS0)
 qorwin_wine_test(shutdown "HalvoraShutdown.*" ttyS0)
 # A minute of the end-of-session handler's wait is part of it.
 set_tests_properties(qorwin_wine_shutdown PROPERTIES TIMEOUT 300)

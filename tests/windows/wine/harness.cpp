@@ -61,6 +61,10 @@ std::string UnixToWindows(const std::string& unixPath) {
     return p;
 }
 
+std::string ReadUnixFile(const std::string& unixPath) { return ReadFileText(UnixToWindows(unixPath)); }
+
+std::string EnvText(const char* name) { return EnvUnixPath(name); }
+
 void Pump(DWORD ms) {
     DWORD end = GetTickCount() + ms;
     do {

@@ -15,6 +15,10 @@ extern std::string g_bin;
 extern std::string g_artifacts;
 
 std::string UnixToWindows(const std::string& unixPath);
+// A file of the Unix side read whole ("" when missing), and an environment
+// variable ("" when unset).
+std::string ReadUnixFile(const std::string& unixPath);
+std::string EnvText(const char* name);
 // A whole file ("" when it cannot be read), and the Windows folder with its '\'.
 std::string ReadFileText(const std::string& path);
 std::string WindowsFolder();
