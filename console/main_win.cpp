@@ -29,10 +29,13 @@ MainWin::MainWin()
     engine_->setCountDownSec(60000);
     initSettings(*settings_, Edition::Console);
     engine_->setCountDownSec(settings_->expBatMin * 60);
+    net_ = net::startNetServer();
+    engine_->setPublisher(net_.get());
 }
 
 MainWin::~MainWin() {
     stopTicks();
+    serveWhileWaiting(nullptr);
     statusBox_.reset();
     statusPanel_.reset();
     screen_.reset();
@@ -83,6 +86,7 @@ void MainWin::drawMainScreen() {
 
 int MainWin::run() {
     drawMainScreen();
+    serveWhileWaiting(net_.get());
     startTicks(this, 2000, 1000);
     if (menuFits(::LINES, ::COLS)) {
         CMenu menu(*settings_, *this);

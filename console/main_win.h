@@ -10,6 +10,7 @@
 #include "engine_io.h"
 #include "key_source.h"
 #include "monitor_engine.h"
+#include "net_server.h"
 #include "serial_line.h"
 #include "status_box.h"
 #include "system_services.h"
@@ -46,6 +47,7 @@ private:
     ConsoleEvents events_;
     std::unique_ptr<Notifier> notifier_;
     std::unique_ptr<MonitorEngine> engine_;
+    std::unique_ptr<net::NetServer> net_;  // only with /etc/Qor.net
     std::unique_ptr<NCursesPanel> screen_;
     std::unique_ptr<NCursesPanel> statusPanel_;
     std::unique_ptr<StatusBox> statusBox_;
