@@ -3,6 +3,7 @@
 // its timers.
 #pragma once
 
+#include <QSocketNotifier>
 #include <QTimer>
 #include <QWidget>
 
@@ -13,6 +14,7 @@
 #include "desktop_event_log.h"
 #include "help_window.h"
 #include "monitor_engine.h"
+#include "net_server.h"
 #include "settings_file.h"
 #include "ups_settings.h"
 
@@ -31,6 +33,7 @@ struct MainWindowDeps {
     std::string settingsPath = kSettingsPath;
     std::string eventPath = kEventPath;
     std::string mouseLinkPath = "/dev/mouse";
+    std::string netConfigPath = net::kNetConfigPath;  // empty: no network server
     QString helpHome;               // empty: the installed help file (see helpHomePage)
     HelpFiles helpFiles;
     bool startTick = true;          // tests drive timeUP() themselves
@@ -94,6 +97,8 @@ private:
     std::unique_ptr<DesktopEventLog> events_;
     std::unique_ptr<Notifier> ownNotifier_;
     std::unique_ptr<MonitorEngine> engine_;
+    std::unique_ptr<net::NetServer> net_;  // only with the network server's file
+    std::unique_ptr<QSocketNotifier> netNotifier_;
     Artwork art_;
     int blink_ = 0;
     int hover_[kButtonCount] = {};

@@ -94,6 +94,7 @@ struct Rig {
         d.settingsPath = path("Qor.conf");
         d.eventPath = path("Qor.event");
         d.mouseLinkPath = path("mouse");
+        d.netConfigPath = path("Qor.net");  // absent: no server
         d.helpHome = QString::fromStdString(path("HelpE.htm"));
         d.helpFiles.history = QString::fromStdString(path("Qor.his"));
         d.helpFiles.bookmarks = QString::fromStdString(path("Qor.bmk"));

@@ -230,3 +230,31 @@ TEST(NetE2E, DamagedConfigKeepsTheServerOffWithOneSystemLogLine) {
 }
 
 }  // namespace
+
+#ifdef QORGUI
+namespace {
+
+TEST(NetE2E, DesktopServesTheStateFromItsEventLoop) {
+    REQUIRE_PEER();
+    Sandbox sb;
+    sb.port("ttyS0");
+    sb.setLines("ttyS0", true, true);
+    qor::UpsSettings s;
+    std::memset(&s, 0, sizeof s);
+    qor::storeDefaults(s, qor::Edition::Desktop);
+    ASSERT_TRUE(sb.seedEtc("Qor.conf", std::string(reinterpret_cast<const char*>(&s), sizeof s)));
+    ASSERT_TRUE(sb.seedEtc("Qor.net", kUsers));
+    ::chmod(sb.path("etc-upper/Qor.net").c_str(), 0600);
+    auto gui = sb.start({ON_XVFB, sb.dir(), QORGUI});
+    ASSERT_TRUE(gui);
+    EXPECT_TRUE(waitUntil([&] { return upsStatus(sb) == "OL\n"; }, 15000)) << upsStatus(sb);
+    sb.setLines("ttyS0", true, false);
+    EXPECT_TRUE(waitUntil([&] { return upsStatus(sb) == "OB\n"; }, 8000)) << upsStatus(sb);
+    std::string runtime = client(sb, {"upsc", "qor@127.0.0.1", "battery.runtime"});
+    EXPECT_LE(std::atoi(runtime.c_str()), 600);
+    EXPECT_GE(std::atoi(runtime.c_str()), 590) << runtime;
+    EXPECT_EQ(sb.stop(10000), 0);
+}
+
+}  // namespace
+#endif
