@@ -10,7 +10,8 @@ PKGS="build-essential cmake pkg-config
  python3 python3-aiosmtpd ppp
  xvfb xauth imagemagick x11-utils
  wine64 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 fp-utils
- clang libclang-rt-14-dev"
+ clang libclang-rt-14-dev
+ nut-server nut-client"
 missing=""
 for p in $PKGS; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"
