@@ -12,6 +12,7 @@
 #include <cstring>
 #include <memory>
 
+#include "bounded_text.h"
 #include "command_words.h"
 #include "unique_fd.h"
 
@@ -66,7 +67,7 @@ bool parseNetConfig(const char* text, size_t len, NetConfig& out, char* why, siz
             ListenAddress& l = out.listen[out.listenCount];
             if (std::strlen(w.word[1]) >= sizeof l.address || !numericAddress(w.word[1]))
                 return fail(why, whySize, lineNo, "LISTEN address is not a numeric IPv4 or IPv6 address");
-            std::strcpy(l.address, w.word[1]);
+            copyBounded(l.address, w.word[1]);
             if (w.count == 3 && !parsePort(w.word[2], l.port))
                 return fail(why, whySize, lineNo, "LISTEN port is not a number from 1 to 65535");
             ++out.listenCount;
@@ -87,7 +88,7 @@ bool parseNetConfig(const char* text, size_t len, NetConfig& out, char* why, siz
         }
     }
     if (out.listenCount == 0) {
-        std::strcpy(out.listen[0].address, "127.0.0.1");
+        copyBounded(out.listen[0].address, "127.0.0.1");
         out.listen[0].port = kDefaultPort;
         out.listenCount = 1;
     }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "bounded_text.h"
 #include "command_words.h"
 #include "ups_status.h"
 
@@ -134,7 +135,7 @@ bool UpsProtocol::varValue(const char* name, char* buf, size_t size) const {
     else if (std::strcmp(name, "driver.version") == 0) text = "1.0";
     else if (std::strcmp(name, "ups.status") == 0) text = statusText();
     if (text == nullptr) return false;
-    std::snprintf(buf, size, "%s", text);
+    copyBounded(buf, size, text);
     return true;
 }
 
