@@ -127,6 +127,7 @@ int32_t MonitorEngine::secondsLeft() const {
     // The desktop halts by the time since the change; its displayed count-down
     // only steps with its own timer.
     int32_t allowed = minutesToSec((curBits_ & StatusBatteryLow) ? s_.lowBatMin : s_.expBatMin);
+    if (changeTime_ == 0) return allowed;  // found on battery: the count-down starts with the next tick
     int64_t left = static_cast<int64_t>(allowed) - (clock_.now() - changeTime_);
     if (left < 0) return 0;
     return left > INT32_MAX ? INT32_MAX : static_cast<int32_t>(left);

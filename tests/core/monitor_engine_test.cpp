@@ -320,5 +320,18 @@ TEST(MonitorEngine, FollowersHearEveryTickAndAreToldToGoBeforeTheHalt) {
     }
 }
 
+TEST(MonitorEngine, DesktopFoundOnBatteryPublishesTheWholeAllowanceUntilTheChange) {
+    Rig r(Edition::Desktop);
+    RecordingPublisher pub;
+    r.engine.setPublisher(&pub);
+    r.set(Mains::Fail);
+    r.tick();  // first contact: no change yet
+    ASSERT_EQ(pub.states.back().upsState, AcFail);
+    EXPECT_EQ(pub.states.back().secondsLeft, r.s.expBatMin * 60);
+    r.tick();  // the change: the count-down starts
+    r.tick();
+    EXPECT_EQ(pub.states.back().secondsLeft, r.s.expBatMin * 60 - 2);
+}
+
 }  // namespace
 }  // namespace qor::test
