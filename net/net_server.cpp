@@ -41,6 +41,9 @@ struct NetServer::Client {
     int64_t lastMs = 0;
     bool closeAfterFlush = false;
     uint32_t events = 0;  // what the epoll set watches for it now
+
+    // Commands are read only while their answer is sure to fit.
+    bool roomForAnswer() const { return kOutCap - (outLen - outOff) >= kMaxReply; }
 };
 
 NetServer::NetServer(const NetConfig& config, const NetLimits& limits)
@@ -122,8 +125,12 @@ void NetServer::serve() {
         }
         Client& c = clients_[tag];
         if (!c.fd) continue;  // dropped earlier in this round
+        if (ev[i].events & (EPOLLHUP | EPOLLERR)) {
+            drop(c);  // reset or gone both ways: nobody left to answer
+            continue;
+        }
         if (ev[i].events & EPOLLOUT) flush(c);
-        if (c.fd && (ev[i].events & (EPOLLIN | EPOLLHUP | EPOLLERR))) readFrom(c);
+        if (c.fd && (ev[i].events & EPOLLIN)) readFrom(c);
         if (c.fd) watch(c);
     }
     dropIdle();
@@ -161,7 +168,11 @@ void NetServer::acceptAll(int listenFd) {
 }
 
 void NetServer::readFrom(Client& c) {
-    if (c.closeAfterFlush || kOutCap - c.outLen < kMaxReply) return;
+    if (c.closeAfterFlush || !c.roomForAnswer()) return;
+    if (c.inLen == sizeof c.in) {
+        answerLines(c);  // lines that waited for room first: a read of 0 bytes would look like the end
+        if (!c.fd || c.inLen == sizeof c.in) return;
+    }
     ssize_t n = ::recv(c.fd.get(), c.in + c.inLen, sizeof c.in - c.inLen, MSG_DONTWAIT);
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return;
     if (n <= 0) {
@@ -173,18 +184,23 @@ void NetServer::readFrom(Client& c) {
     }
     c.inLen += static_cast<size_t>(n);
     answerLines(c);
-    if (c.fd && c.inLen == sizeof c.in) drop(c);  // a line longer than any command: cut off
+    // A full buffer without a line end holds a line longer than any command: cut off.
+    if (c.fd && c.inLen == sizeof c.in && std::memchr(c.in, '\n', c.inLen) == nullptr) drop(c);
 }
 
 void NetServer::answerLines(Client& c) {
     size_t start = 0;
     while (!c.closeAfterFlush) {
+        if (!c.roomForAnswer()) {
+            flush(c);  // what the socket takes now makes room for the next answers
+            if (!c.fd) return;
+            if (!c.roomForAnswer()) break;  // the rest waits until the client reads
+        }
         if (c.outOff > 0) {
             std::memmove(c.out, c.out + c.outOff, c.outLen - c.outOff);
             c.outLen -= c.outOff;
             c.outOff = 0;
         }
-        if (kOutCap - c.outLen < kMaxReply) break;  // answers wait until the client reads
         auto* nl = static_cast<char*>(std::memchr(c.in + start, '\n', c.inLen - start));
         if (nl == nullptr) break;
         size_t len = static_cast<size_t>(nl - (c.in + start));
@@ -216,7 +232,7 @@ void NetServer::watch(Client& c) {
     if (c.inLen > 0) answerLines(c);
     if (!c.fd) return;
     uint32_t want = 0;
-    if (!c.closeAfterFlush && kOutCap - (c.outLen - c.outOff) >= kMaxReply) want |= EPOLLIN;
+    if (!c.closeAfterFlush && c.roomForAnswer()) want |= EPOLLIN;
     if (c.outOff < c.outLen) want |= EPOLLOUT;
     if (want == c.events) return;
     epoll_event ev{};

@@ -105,6 +105,52 @@ TEST(NetServer, ConnectionsBeyondTheLimitAreClosedAndIdleOnesDropped) {
     EXPECT_EQ(ask(again.get(), server.get(), "LIST UPS"), "BEGIN LIST UPS") << "room again after the idle ones went";
 }
 
+TEST(NetServer, ClientThatStopsReadingIsHeldBackAndLaterAnsweredInFull) {
+    auto server = NetServer::create(config());
+    ASSERT_TRUE(server);
+    server->publish({AcOk, 600, "/dev/ttyS0"});
+    UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    int small = 4096;
+    ::setsockopt(fd.get(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(3493);
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::connect(fd.get(), reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    const int commands = 5000;  // about 2 MiB of answers, more than the socket buffers hold
+    std::string many;
+    for (int i = 0; i < commands; ++i) many += "LIST VAR qor\n";
+    sendText(fd.get(), many);
+    // Once the socket buffers are full the server has nothing to do: its
+    // descriptor stays quiet.
+    int wakeups = 0;
+    for (int round = 0; round < 2; ++round) {
+        wakeups = 0;
+        auto end = SteadyClock::now() + Ms(1000);
+        while (SteadyClock::now() < end) {
+            pollfd p{server->pollFd(), POLLIN, 0};
+            if (::poll(&p, 1, 50) > 0) ++wakeups;
+            server->serve();
+        }
+    }
+    EXPECT_LT(wakeups, 50) << "the server spins while the client does not read";
+    std::string all;
+    const std::string endLine = "END LIST VAR qor\n";
+    size_t ends = 0, seen = 0;
+    auto stop = SteadyClock::now() + Ms(20000);
+    while (ends < commands && SteadyClock::now() < stop) {
+        server->serve();
+        char buf[65536];
+        pollfd p{fd.get(), POLLIN, 0};
+        if (::poll(&p, 1, 10) <= 0) continue;
+        ssize_t n = ::recv(fd.get(), buf, sizeof buf, 0);
+        if (n <= 0) break;
+        all.append(buf, static_cast<size_t>(n));
+        for (size_t at; (at = all.find(endLine, seen)) != std::string::npos; seen = at + endLine.size()) ++ends;
+    }
+    EXPECT_EQ(ends, static_cast<size_t>(commands)) << "every answer arrives once the client reads";
+}
+
 TEST(NetServer, HaltWaitsForTheFollowersToLogOutServingThemMeanwhile) {
     NetLimits limits;
     limits.followerWaitMs = 1500;
