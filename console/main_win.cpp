@@ -19,6 +19,7 @@ ConsoleDeps ConsoleDeps::system() {
     d.settingsPath = kSettingsPath;
     d.eventPath = kEventPath;
     d.mouseLinkPath = "/dev/mouse";
+    d.netConfigPath = net::kNetConfigPath;
     return d;
 }
 
@@ -47,7 +48,7 @@ MainWin::MainWin(ConsoleDeps deps)
     engine_->setCountDownSec(60000);
     initSettings(*settings_, Edition::Console, deps_.settingsPath.c_str());
     engine_->setCountDownSec(minutesToSec(settings_->expBatMin));
-    net_ = net::startNetServer();
+    if (!deps_.netConfigPath.empty()) net_ = net::startNetServer(deps_.netConfigPath.c_str());
     engine_->setPublisher(net_.get());
 }
 

@@ -24,12 +24,13 @@ namespace qor::console {
 // file is read or written. Only main() asks for the machine's own, with system().
 struct ConsoleDeps {
     // The serial ports, the shell, the notification of this build,
-    // /etc/Qor.conf, /etc/Qor.event and /dev/mouse.
+    // /etc/Qor.conf, /etc/Qor.event, /dev/mouse and /etc/Qor.net.
     static ConsoleDeps system();
 
     std::string settingsPath;   // empty: nothing read or written
     std::string eventPath;      // empty: nothing recorded, an empty log shown
     std::string mouseLinkPath;  // empty: no mouse link
+    std::string netConfigPath;  // empty: no network server
 
 private:
     bool machine_ = false;
@@ -72,7 +73,7 @@ private:
     ConsoleEvents events_;
     std::unique_ptr<Notifier> notifier_;
     std::unique_ptr<MonitorEngine> engine_;
-    std::unique_ptr<net::NetServer> net_;  // only with /etc/Qor.net
+    std::unique_ptr<net::NetServer> net_;  // only with the network server's file
     std::unique_ptr<NCursesPanel> screen_;
     std::unique_ptr<NCursesPanel> statusPanel_;
     std::unique_ptr<StatusBox> statusBox_;
