@@ -24,6 +24,8 @@ int g_wakeRead = -1;
 int g_wakeWrite = -1;
 // Set once the terminal has hung up: from then on only the ticks are waited for.
 bool g_inputGone = false;
+// Served from the same wait (the network server), or nullptr.
+PolledService* g_service = nullptr;
 
 void drainWake() {
     char buf[64];
@@ -66,14 +68,19 @@ int readKey(WINDOW* win) {
 
         // Nothing to do until a key, a signal or the next tick: sleep in one
         // wait, so an idle console wakes only for its ticks.
-        pollfd fds[2] = {{g_wakeRead, POLLIN, 0}, {g_inputGone ? -1 : STDIN_FILENO, POLLIN, 0}};
+        pollfd fds[3] = {{g_wakeRead, POLLIN, 0},
+                         {g_inputGone ? -1 : STDIN_FILENO, POLLIN, 0},
+                         {g_service != nullptr ? g_service->pollFd() : -1, POLLIN, 0}};
         int waitMs = g_handler != nullptr ? g_schedule.msUntilDue(SteadyClock::now()) : -1;
-        int n = ::poll(fds, 2, waitMs);
+        int n = ::poll(fds, 3, waitMs);
         if (n < 0 && errno != EINTR) return kQuitKey;  // cannot wait at all: leave cleanly
         if (n > 0 && (fds[0].revents & POLLIN)) drainWake();
         if (n > 0 && (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL))) g_inputGone = true;
+        if (n > 0 && (fds[2].revents & POLLIN)) g_service->serve();
     }
 }
+
+void serveWhileWaiting(PolledService* service) { g_service = service; }
 
 void requestQuit() {
     g_quit = 1;

@@ -5,6 +5,8 @@
 
 #include <curses.h>
 
+#include "polled_service.h"
+
 namespace qor::console {
 
 // Ctrl-X: leaves any menu or form. Returned again and again once a terminating
@@ -23,6 +25,10 @@ public:
 // each tick takes.
 void startTicks(TickHandler* handler, int firstDelayMs, int periodMs);
 void stopTicks();
+
+// A service whose descriptor is watched beside the keyboard while a key is
+// awaited (nullptr: none), so it is served without a wake-up of its own.
+void serveWhileWaiting(PolledService* service);
 
 // Reads one key from `win` (menus and forms call this from their getKey()).
 int readKey(WINDOW* win);

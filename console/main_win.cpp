@@ -17,6 +17,7 @@ ConsoleDeps ConsoleDeps::system() {
     ConsoleDeps d;
     static_cast<FrontEndFiles&>(d) = FrontEndFiles::system();
     d.machine_ = true;
+    d.netConfigPath = net::kNetConfigPath;
     return d;
 }
 
@@ -45,10 +46,13 @@ MainWin::MainWin(ConsoleDeps deps)
     engine_->setCountDownSec(60000);
     initSettings(*settings_, Edition::Console, deps_.settingsPath.c_str());
     engine_->setCountDownSec(minutesToSec(settings_->expBatMin));
+    if (!deps_.netConfigPath.empty()) net_ = net::startNetServer(deps_.netConfigPath.c_str());
+    engine_->setPublisher(net_.get());
 }
 
 MainWin::~MainWin() {
     stopTicks();
+    serveWhileWaiting(nullptr);
     statusBox_.reset();
     statusPanel_.reset();
     screen_.reset();
@@ -99,6 +103,7 @@ void MainWin::drawMainScreen() {
 
 int MainWin::run() {
     drawMainScreen();
+    serveWhileWaiting(net_.get());
     startTicks(this, 2000, 1000);
     if (menuFits(::LINES, ::COLS)) {
         CMenu menu(*settings_, *this);

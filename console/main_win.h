@@ -12,6 +12,7 @@
 #include "front_end_files.h"
 #include "key_source.h"
 #include "monitor_engine.h"
+#include "net_server.h"
 #include "serial_line.h"
 #include "status_box.h"
 #include "system_services.h"
@@ -23,9 +24,11 @@ namespace qor::console {
 // of the machine: no port is opened, no command is run, nothing is sent and no
 // file is read or written. Only main() asks for the machine's own, with system().
 struct ConsoleDeps : FrontEndFiles {
-    // The serial ports, the shell, the notification of this build and the
-    // files of FrontEndFiles::system().
+    // The serial ports, the shell, the notification of this build, the
+    // files of FrontEndFiles::system() and /etc/Qor.net.
     static ConsoleDeps system();
+
+    std::string netConfigPath;  // empty: no network server
 
 private:
     bool machine_ = false;
@@ -68,6 +71,7 @@ private:
     ConsoleEvents events_;
     std::unique_ptr<Notifier> notifier_;
     std::unique_ptr<MonitorEngine> engine_;
+    std::unique_ptr<net::NetServer> net_;  // only with the network server's file
     std::unique_ptr<NCursesPanel> screen_;
     std::unique_ptr<NCursesPanel> statusPanel_;
     std::unique_ptr<StatusBox> statusBox_;

@@ -40,6 +40,23 @@ public:
     virtual void startWorkerIfIdle() = 0;
 };
 
+// What the engine tells the machines that follow this UPS over the network.
+struct ServedState {
+    int32_t upsState = NoUps;  // UpsState of this tick
+    int32_t secondsLeft = 0;   // before this machine halts; the whole allowance while on mains
+    const char* port = "";     // where the UPS was found
+};
+
+class StatusPublisher {
+public:
+    virtual ~StatusPublisher() = default;
+    virtual void publish(const ServedState& state) = 0;  // every tick
+    // The count-down has ended: tells the followers to shut down and returns
+    // once they have gone, or after a bounded wait, so that they are down
+    // before this machine halts.
+    virtual void shutdownFollowers() = 0;
+};
+
 // The UPS port. probeLine and signalShutdown are built on the four primitives.
 class UpsLine {
 public:

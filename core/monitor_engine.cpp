@@ -117,9 +117,35 @@ void MonitorEngine::classifyChange(int32_t changeMask, int32_t cur) {
 void MonitorEngine::endOfTick() {
     prevState_ = s_.upsState;
     prevBits_ = curBits_;
+    publishState();
+}
+
+int32_t MonitorEngine::secondsLeft() const {
+    bool onBattery = s_.upsState == AcFail || s_.upsState == BatteryLow;
+    if (!onBattery) return minutesToSec(s_.expBatMin);
+    if (edition_ == Edition::Console) return countDownSec_;
+    // The desktop halts by the time since the change; its displayed count-down
+    // only steps with its own timer.
+    int32_t allowed = minutesToSec((curBits_ & StatusBatteryLow) ? s_.lowBatMin : s_.expBatMin);
+    if (changeTime_ == 0) return allowed;  // found on battery: the count-down starts with the next tick
+    int64_t left = static_cast<int64_t>(allowed) - (clock_.now() - changeTime_);
+    if (left < 0) return 0;
+    return left > INT32_MAX ? INT32_MAX : static_cast<int32_t>(left);
+}
+
+void MonitorEngine::publishState() {
+    if (publisher_ == nullptr) return;
+    ServedState state;
+    state.upsState = s_.upsState;
+    state.secondsLeft = secondsLeft();
+    state.port = s_.upsPort;
+    publisher_->publish(state);
 }
 
 void MonitorEngine::halt() {
+    // The followers shut down first: the shutdown signal may make the UPS cut
+    // its output.
+    if (publisher_ != nullptr) publisher_->shutdownFollowers();
     line_.signalShutdown();
     // The halt command signals every process on a current system; keep the
     // events of this run before it does.
@@ -131,6 +157,7 @@ bool MonitorEngine::desktopTick(DesktopView& view) {
     if (s_.upsState == NoUps && detectUps() < 0) {
         displayState_ = DisplayNotInstalled;
         view.repaint();
+        publishState();
         return false;
     }
     pollLine(&view);
@@ -164,11 +191,17 @@ void MonitorEngine::consoleTick(ConsoleView& view) {
         s_.detectRequest = 0;
         view.showDetecting();
         clock_.sleepMicros(1000000);
-        if (detectUps() < 0) return;
+        if (detectUps() < 0) {
+            publishState();
+            return;
+        }
     }
     if (s_.upsState == NoUps) {
         view.showNotInstalled();
-        if (detectUps() < 0) return;
+        if (detectUps() < 0) {
+            publishState();
+            return;
+        }
     }
     pollLine();
     if (s_.upsState == BatteryLow || s_.upsState == AcFail) {

@@ -64,6 +64,12 @@ public:
     // Console: one tick, painting through the view.
     void consoleTick(ConsoleView& view);
 
+    // Machines following this UPS over the network hear of every tick, and
+    // of the end of the count-down before this machine halts.
+    void setPublisher(StatusPublisher* publisher) { publisher_ = publisher; }
+    // Seconds before this machine halts; the whole allowance while on mains.
+    int32_t secondsLeft() const;
+
     int32_t prevState() const { return prevState_; }
     int32_t curBits() const { return curBits_; }
     int32_t prevBits() const { return prevBits_; }
@@ -80,6 +86,7 @@ public:
 private:
     void halt();
     void endOfTick();
+    void publishState();
 
     Edition edition_;
     UpsSettings& s_;
@@ -88,6 +95,7 @@ private:
     Shell& shell_;
     EventSink& events_;
     Notifier* notifier_;
+    StatusPublisher* publisher_ = nullptr;
     char mouse_[kMouseLinkSize] = {};
 
     int32_t prevState_ = 0;

@@ -41,6 +41,7 @@ MainWindowDeps MainWindowDeps::system() {
     MainWindowDeps d;
     static_cast<FrontEndFiles&>(d) = FrontEndFiles::system();
     d.machine_ = true;
+    d.netConfigPath = net::kNetConfigPath;
     d.helpFiles = HelpFiles::system();
     return d;
 }
@@ -108,6 +109,13 @@ CUIMain::CUIMain(MainWindowDeps deps, QWidget* parent, const char* name, Qt::Win
     engine_->setMouseLink(mouse);
 
     events_->load();
+
+    if (!deps_.netConfigPath.empty()) net_ = net::startNetServer(deps_.netConfigPath.c_str());
+    if (net_) {
+        engine_->setPublisher(net_.get());
+        netNotifier_ = std::make_unique<QSocketNotifier>(net_->pollFd(), QSocketNotifier::Read);
+        connect(netNotifier_.get(), &QSocketNotifier::activated, this, [this] { net_->serve(); });
+    }
 }
 
 CUIMain::~CUIMain() {

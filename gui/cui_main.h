@@ -3,6 +3,7 @@
 // its timers.
 #pragma once
 
+#include <QSocketNotifier>
 #include <QTimer>
 #include <QWidget>
 
@@ -14,6 +15,7 @@
 #include "front_end_files.h"
 #include "help_window.h"
 #include "monitor_engine.h"
+#include "net_server.h"
 #include "settings_file.h"
 #include "ups_settings.h"
 
@@ -35,6 +37,7 @@ struct MainWindowDeps : FrontEndFiles {
     Clock* clock = nullptr;         // nullptr: the system clock
     Shell* shell = nullptr;         // nullptr: the shell, or one that runs nothing
     Notifier* notifier = nullptr;   // nullptr: this build's dispatch, or nothing is sent
+    std::string netConfigPath;      // empty: no network server
     QString helpHome;               // empty: the installed help file (see helpHomePage)
     HelpFiles helpFiles;            // empty paths: no history or bookmarks kept
     bool startTick = true;          // tests drive timeUP() themselves
@@ -103,6 +106,8 @@ private:
     std::unique_ptr<DesktopEventLog> events_;
     std::unique_ptr<Notifier> ownNotifier_;
     std::unique_ptr<MonitorEngine> engine_;
+    std::unique_ptr<net::NetServer> net_;  // only with the network server's file
+    std::unique_ptr<QSocketNotifier> netNotifier_;
     Artwork art_;
     int blink_ = 0;
     int hover_[kButtonCount] = {};

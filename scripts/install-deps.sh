@@ -11,7 +11,8 @@ PKGS="build-essential cmake pkg-config
  xvfb xauth imagemagick x11-utils
  wine64 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 fp-utils
  clang libclang-rt-14-dev
- dpkg-dev lintian systemd man-db nsis"
+ dpkg-dev lintian systemd man-db nsis
+ nut-server nut-client"
 missing=""
 for p in $PKGS; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"
@@ -19,6 +20,16 @@ done
 if [ -n "$missing" ]; then
     export DEBIAN_FRONTEND=noninteractive
     apt-get update -qq
+    # NUT is only a peer for the tests, run inside the sandbox: its packages
+    # must not start their services on this machine.
+    guard=""
+    if [ ! -e /usr/sbin/policy-rc.d ]; then
+        printf '#!/bin/sh\nexit 101\n' >/usr/sbin/policy-rc.d
+        chmod 755 /usr/sbin/policy-rc.d
+        guard=1
+    fi
     # shellcheck disable=SC2086
-    apt-get install -y -qq --no-install-recommends $missing
+    apt-get install -y -qq --no-install-recommends $missing || st=$?
+    [ -n "$guard" ] && rm -f /usr/sbin/policy-rc.d
+    exit "${st:-0}"
 fi

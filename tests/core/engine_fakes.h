@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstring>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -77,6 +78,22 @@ public:
     void queueEvent(int32_t kind) override { queued.push_back(kind); }
     void startWorkerIfIdle() override {
         if (!queued.empty()) ++starts;
+    }
+};
+
+class RecordingPublisher : public StatusPublisher {
+public:
+    std::vector<ServedState> states;
+    std::vector<std::string> ports;
+    int shutdowns = 0;
+    std::function<void()> onShutdown;
+    void publish(const ServedState& state) override {
+        states.push_back(state);
+        ports.push_back(state.port);
+    }
+    void shutdownFollowers() override {
+        ++shutdowns;
+        if (onShutdown) onShutdown();
     }
 };
 

@@ -269,3 +269,69 @@ TEST(MonitorEngine, DesktopFailedDetectionEndsTheTickEarly) {
 
 }  // namespace
 }  // namespace qor::test
+
+namespace qor::test {
+namespace {
+
+TEST(MonitorEngine, FollowersHearEveryTickAndAreToldToGoBeforeTheHalt) {
+    for (Edition e : {Edition::Desktop, Edition::Console}) {
+        SCOPED_TRACE(e == Edition::Desktop ? "desktop" : "console");
+        Rig r(e);
+        r.s.expBatMin = 1;
+        r.engine.setCountDownSec(60);
+        RecordingPublisher pub;
+        size_t linesAtShutdown = 99, haltsAtShutdown = 99;
+        pub.onShutdown = [&] {
+            linesAtShutdown = r.line.lineWrites.size();
+            haltsAtShutdown = r.shell.commands.size();
+        };
+        r.engine.setPublisher(&pub);
+
+        auto saved = r.line.status;
+        r.line.status.clear();  // no UPS yet: a failed detection is published too
+        r.tick();
+        ASSERT_EQ(pub.states.size(), 1u);
+        EXPECT_EQ(pub.states.back().upsState, NoUps);
+        r.line.status = saved;
+        r.tick();
+        ASSERT_EQ(pub.states.size(), 2u);
+        EXPECT_EQ(pub.states.back().upsState, AcOk);
+        EXPECT_EQ(pub.states.back().secondsLeft, 60) << "the whole allowance while on mains";
+        EXPECT_EQ(pub.ports.back(), "/dev/ttyS0");
+
+        r.set(Mains::Fail);
+        int ticks = 2;
+        int32_t last = 60;
+        while (r.shell.commands.empty() && ticks < 100) {
+            r.tick();
+            ++ticks;
+            ASSERT_EQ(pub.states.size(), static_cast<size_t>(ticks)) << "one publication per tick";
+            EXPECT_EQ(pub.states.back().upsState, AcFail);
+            EXPECT_LE(pub.states.back().secondsLeft, last) << "battery.runtime falls with the count-down";
+            last = pub.states.back().secondsLeft;
+        }
+        ASSERT_EQ(r.shell.commands.size(), 1u);
+        EXPECT_EQ(last, 0);
+        EXPECT_EQ(pub.shutdowns, 1);
+        size_t linesBeforeHalt = r.line.lineWrites.size() - 1;  // the last write is the shutdown signal
+        EXPECT_EQ(r.line.lineWrites.back(), 1);
+        EXPECT_EQ(linesAtShutdown, linesBeforeHalt) << "followers go before the shutdown signal";
+        EXPECT_EQ(haltsAtShutdown, 0u) << "followers go before the halt command";
+    }
+}
+
+TEST(MonitorEngine, DesktopFoundOnBatteryPublishesTheWholeAllowanceUntilTheChange) {
+    Rig r(Edition::Desktop);
+    RecordingPublisher pub;
+    r.engine.setPublisher(&pub);
+    r.set(Mains::Fail);
+    r.tick();  // first contact: no change yet
+    ASSERT_EQ(pub.states.back().upsState, AcFail);
+    EXPECT_EQ(pub.states.back().secondsLeft, r.s.expBatMin * 60);
+    r.tick();  // the change: the count-down starts
+    r.tick();
+    EXPECT_EQ(pub.states.back().secondsLeft, r.s.expBatMin * 60 - 2);
+}
+
+}  // namespace
+}  // namespace qor::test

@@ -449,6 +449,7 @@ TEST(MainWindowDepsSafety, DefaultsReachNothingAndOnlySystemNamesTheMachine) {
     // Checked first and fatally: a window on the old defaults would open the
     // real ports and write /etc.
     ASSERT_TRUE(none.settingsPath.empty() && none.eventPath.empty() && none.mouseLinkPath.empty());
+    ASSERT_TRUE(none.netConfigPath.empty()) << "no server on the machine's loopback";
     ASSERT_TRUE(none.helpFiles.history.isEmpty() && none.helpFiles.bookmarks.isEmpty());
     ASSERT_EQ(none.line, nullptr);
     ASSERT_EQ(none.shell, nullptr);
@@ -457,6 +458,7 @@ TEST(MainWindowDepsSafety, DefaultsReachNothingAndOnlySystemNamesTheMachine) {
     EXPECT_EQ(machine.settingsPath, "/etc/Qor.conf");
     EXPECT_EQ(machine.eventPath, "/etc/Qor.event");
     EXPECT_EQ(machine.mouseLinkPath, "/dev/mouse");
+    EXPECT_EQ(machine.netConfigPath, "/etc/Qor.net");
     EXPECT_EQ(machine.helpFiles.history, QStringLiteral("/etc/Qor.his"));
 
     // On the stand-ins no port answers and the count-down can never run a command.

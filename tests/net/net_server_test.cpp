@@ -1,0 +1,201 @@
+// The socket layer on the loopback of the sandbox's own network (this binary
+// runs inside qor-sandbox): bounded lines, bounded connections, idle clients,
+// and the wait for the followers before the halt. (An endless line from a real
+// client: net_e2e_test.)
+#include "net_server.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "unique_fd.h"
+#include "ups_status.h"
+
+namespace qor::net {
+namespace {
+
+using Ms = std::chrono::milliseconds;
+using SteadyClock = std::chrono::steady_clock;
+
+NetConfig config() {
+    NetConfig c;
+    char why[128];
+    const char text[] = "LISTEN 127.0.0.1 3493\nUSER mon secret\n";
+    EXPECT_TRUE(parseNetConfig(text, sizeof text - 1, c, why, sizeof why)) << why;
+    return c;
+}
+
+UniqueFd connectToServer() {
+    UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(3493);
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd.get(), reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) fd.reset();
+    return fd;
+}
+
+void sendText(int fd, const std::string& text) { ::send(fd, text.data(), text.size(), MSG_NOSIGNAL); }
+
+// Serves the server (when given) while waiting for one answer line; "" on
+// time-out, "<closed>" when the server closed the connection.
+std::string answer(int fd, NetServer* server, int timeoutMs = 3000) {
+    std::string line;
+    auto end = SteadyClock::now() + Ms(timeoutMs);
+    while (SteadyClock::now() < end) {
+        if (server != nullptr) server->serve();
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 10) <= 0) continue;
+        char c;
+        ssize_t n = ::recv(fd, &c, 1, 0);
+        if (n <= 0) return "<closed>";
+        if (c == '\n') return line;
+        line += c;
+    }
+    return line;
+}
+
+std::string ask(int fd, NetServer* server, const std::string& command) {
+    sendText(fd, command + "\n");
+    return answer(fd, server);
+}
+
+TEST(NetServer, LongestCommandLineIsAnsweredOneMoreIsCutOff) {
+    auto server = NetServer::create(config());
+    ASSERT_TRUE(server);
+    server->publish({AcOk, 600, "/dev/ttyS0"});
+    UniqueFd fd = connectToServer();
+    std::string longest = "GET VAR qor " + std::string(kMaxLine - 1 - 12, 'v');  // with its line end: 1024 bytes
+    EXPECT_EQ(ask(fd.get(), server.get(), longest), "ERR VAR-NOT-SUPPORTED");
+    EXPECT_EQ(ask(fd.get(), server.get(), longest + "v"), "<closed>");
+    EXPECT_EQ(server->clientCount(), 0);
+}
+
+TEST(NetServer, ConnectionsBeyondTheLimitAreClosedAndIdleOnesDropped) {
+    NetLimits limits;
+    limits.maxClients = 4;
+    limits.idleSec = 1;
+    auto server = NetServer::create(config(), limits);
+    ASSERT_TRUE(server);
+    server->publish({AcFail, 300, "/dev/ttyS0"});
+    UniqueFd fds[5];
+    for (auto& fd : fds) ASSERT_TRUE(fd = connectToServer());
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(ask(fds[i].get(), server.get(), "GET VAR qor ups.status"), "VAR qor ups.status \"OB\"");
+    EXPECT_EQ(answer(fds[4].get(), server.get()), "<closed>") << "the fifth is over the limit";
+    EXPECT_EQ(server->clientCount(), 4);
+
+    // Two keep talking, two fall silent: after the time-out only the talkers remain.
+    auto end = SteadyClock::now() + Ms(2500);
+    while (SteadyClock::now() < end) {
+        for (int i = 0; i < 2; ++i) EXPECT_EQ(ask(fds[i].get(), server.get(), "GET VAR qor ups.status"), "VAR qor ups.status \"OB\"");
+        std::this_thread::sleep_for(Ms(200));
+        server->publish({AcFail, 300, "/dev/ttyS0"});  // the tick drops idle clients too
+    }
+    EXPECT_EQ(server->clientCount(), 2);
+    EXPECT_EQ(answer(fds[2].get(), server.get(), 500), "<closed>");
+    UniqueFd again = connectToServer();
+    EXPECT_EQ(ask(again.get(), server.get(), "LIST UPS"), "BEGIN LIST UPS") << "room again after the idle ones went";
+}
+
+TEST(NetServer, ClientThatStopsReadingIsHeldBackAndLaterAnsweredInFull) {
+    auto server = NetServer::create(config());
+    ASSERT_TRUE(server);
+    server->publish({AcOk, 600, "/dev/ttyS0"});
+    UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    int small = 4096;
+    ::setsockopt(fd.get(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(3493);
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::connect(fd.get(), reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    const int commands = 5000;  // about 2 MiB of answers, more than the socket buffers hold
+    std::string many;
+    for (int i = 0; i < commands; ++i) many += "LIST VAR qor\n";
+    sendText(fd.get(), many);
+    // Once the socket buffers are full the server has nothing to do: its
+    // descriptor stays quiet.
+    int wakeups = 0;
+    for (int round = 0; round < 2; ++round) {
+        wakeups = 0;
+        auto end = SteadyClock::now() + Ms(1000);
+        while (SteadyClock::now() < end) {
+            pollfd p{server->pollFd(), POLLIN, 0};
+            if (::poll(&p, 1, 50) > 0) ++wakeups;
+            server->serve();
+        }
+    }
+    EXPECT_LT(wakeups, 50) << "the server spins while the client does not read";
+    std::string all;
+    const std::string endLine = "END LIST VAR qor\n";
+    size_t ends = 0, seen = 0;
+    auto stop = SteadyClock::now() + Ms(20000);
+    while (ends < commands && SteadyClock::now() < stop) {
+        server->serve();
+        char buf[65536];
+        pollfd p{fd.get(), POLLIN, 0};
+        if (::poll(&p, 1, 10) <= 0) continue;
+        ssize_t n = ::recv(fd.get(), buf, sizeof buf, 0);
+        if (n <= 0) break;
+        all.append(buf, static_cast<size_t>(n));
+        for (size_t at; (at = all.find(endLine, seen)) != std::string::npos; seen = at + endLine.size()) ++ends;
+    }
+    EXPECT_EQ(ends, static_cast<size_t>(commands)) << "every answer arrives once the client reads";
+}
+
+TEST(NetServer, HaltWaitsForTheFollowersToLogOutServingThemMeanwhile) {
+    NetLimits limits;
+    limits.followerWaitMs = 1500;
+    limits.followerGraceMs = 200;
+    auto server = NetServer::create(config(), limits);
+    ASSERT_TRUE(server);
+    server->publish({AcFail, 0, "/dev/ttyS0"});
+    UniqueFd follower = connectToServer();
+    ASSERT_EQ(ask(follower.get(), server.get(), "USERNAME mon"), "OK");
+    ASSERT_EQ(ask(follower.get(), server.get(), "PASSWORD secret"), "OK");
+    ASSERT_EQ(ask(follower.get(), server.get(), "LOGIN qor"), "OK");
+    ASSERT_EQ(server->loginCount(), 1);
+
+    // The follower sees FSD during the wait, then logs out.
+    std::string seen, bye;
+    std::thread client([&] {
+        std::this_thread::sleep_for(Ms(300));
+        seen = ask(follower.get(), nullptr, "GET VAR qor ups.status");
+        bye = ask(follower.get(), nullptr, "LOGOUT");
+    });
+    auto start = SteadyClock::now();
+    server->shutdownFollowers();
+    auto took = std::chrono::duration_cast<Ms>(SteadyClock::now() - start).count();
+    client.join();
+    EXPECT_EQ(seen, "VAR qor ups.status \"FSD OB\"");
+    EXPECT_EQ(bye, "OK Goodbye");
+    EXPECT_GE(took, 300 + 200);
+    EXPECT_LT(took, 1500) << "the wait ends once the follower has gone";
+
+    // A follower that never logs out holds the halt up only for the bound, once.
+    server.reset();
+    auto server2 = NetServer::create(config(), limits);
+    ASSERT_TRUE(server2);
+    server2->publish({AcFail, 0, "/dev/ttyS0"});
+    UniqueFd stuck = connectToServer();
+    for (const char* c : {"USERNAME mon", "PASSWORD secret", "LOGIN qor"}) ASSERT_EQ(ask(stuck.get(), server2.get(), c), "OK");
+    start = SteadyClock::now();
+    server2->shutdownFollowers();
+    took = std::chrono::duration_cast<Ms>(SteadyClock::now() - start).count();
+    EXPECT_GE(took, 1400);
+    EXPECT_LT(took, 4000);
+    start = SteadyClock::now();
+    server2->shutdownFollowers();  // the console halts again at every count-down step
+    EXPECT_LT(std::chrono::duration_cast<Ms>(SteadyClock::now() - start).count(), 200);
+}
+
+}  // namespace
+}  // namespace qor::net
