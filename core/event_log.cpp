@@ -3,22 +3,15 @@
 #include <syslog.h>
 
 #include <cstdio>
-#include <memory>
 
 #include "atomic_file.h"
+#include "unique_file.h"
 
 namespace qor {
 
-namespace {
-struct FileCloser {
-    void operator()(FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<FILE, FileCloser>;
-}  // namespace
-
 bool readEventsNewestFirst(const char* path, size_t max, std::vector<event>& out) {
     out.clear();
-    FilePtr f(std::fopen(path, "r"));
+    UniqueFile f(std::fopen(path, "r"));
     if (!f) return false;
     if (std::fseek(f.get(), -static_cast<long>(sizeof(event)), SEEK_END) != 0) return true;
     while (out.size() < max) {
@@ -49,7 +42,7 @@ bool EventList::saveEvents(const char* path) const {
 }
 
 bool appendEvent(int32_t kind, int32_t now, const char* path) {
-    FilePtr f(std::fopen(path, "a+"));
+    UniqueFile f(std::fopen(path, "a+"));
     if (!f) {
         syslog(LOG_ERR, "%s", "event file open error!");
         return false;
