@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "bounded_text.h"
 #include "line_reader.h"
 #include "pager_digits.h"
 
@@ -22,20 +23,10 @@ namespace {
 
 using Steady = std::chrono::steady_clock;
 
-// Copies what fits, always terminated, the rest zeroed.
-void copyBounded(char* dst, size_t cap, const char* src) {
-    std::memset(dst, 0, cap);
-    size_t n = strnlen(src, cap - 1);
-    std::memcpy(dst, src, n);
-}
-
-void copyCommand(char (&dst)[kModemCommandLen], const char* src) { copyBounded(dst, sizeof dst, src); }
-
 long msLeft(Steady::time_point deadline) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Steady::now()).count();
     return left > 0 ? static_cast<long>(left) : 0;
 }
-
 
 // The modem line as the chunk reader's byte stream. A wait that fails
 // counts as a time-out, as a modem that said nothing.
@@ -78,19 +69,19 @@ ModemCommands ModemCommands::fromSettings(const UpsSettings& s) {
     // The settings fields are 256 bytes; only their first 127 characters fit,
     // and no more than those are read.
     ModemCommands c{};
-    copyCommand(c.init, s.modemInit);
-    copyCommand(c.dial, s.modemDial);
-    copyCommand(c.hangup, s.modemHangup);
-    copyCommand(c.escape, s.modemEscape);
+    copyBounded(c.init, s.modemInit);
+    copyBounded(c.dial, s.modemDial);
+    copyBounded(c.hangup, s.modemHangup);
+    copyBounded(c.escape, s.modemEscape);
     return c;
 }
 
 ModemCommands ModemCommands::defaults() {
     ModemCommands c{};
-    copyCommand(c.init, "ATZ");
-    copyCommand(c.dial, "ATDT");
-    copyCommand(c.hangup, "+++ATH");
-    copyCommand(c.escape, "+++");
+    copyBounded(c.init, "ATZ");
+    copyBounded(c.dial, "ATDT");
+    copyBounded(c.hangup, "+++ATH");
+    copyBounded(c.escape, "+++");
     return c;
 }
 

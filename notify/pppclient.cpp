@@ -17,18 +17,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "bounded_text.h"
 #include "unique_fd.h"
 
 namespace qor {
 
 namespace {
-
-void copyText(char (&dst)[kPppTextLen], const TextField& src) {
-    std::memset(dst, 0, sizeof dst);
-    size_t n = strnlen(src, kTextLen);
-    if (n > sizeof dst - 1) n = sizeof dst - 1;
-    std::memcpy(dst, src, n);
-}
 
 bool addressSet(const char* a) { return a[0] != '\0' && std::strcmp(a, "0.0.0.0") != 0; }
 
@@ -77,15 +71,15 @@ bool existsPath(const std::string& p) {
 
 PppSettings PppSettings::fromSettings(const UpsSettings& s) {
     PppSettings p{};
-    copyText(p.user, s.dialUser);
-    copyText(p.password, s.dialPassword);
-    copyText(p.phone, s.dialPhone);
+    copyBounded(p.user, s.dialUser);
+    copyBounded(p.password, s.dialPassword);
+    copyBounded(p.phone, s.dialPhone);
     p.auth = static_cast<int16_t>(s.dialAuth & 0xffff);
-    p.deviceIndex = (s.modemDevice >= 0 && s.modemDevice <= kPortNone) ? s.modemDevice + 1 : kDeviceNone;
+    p.deviceIndex = notifyDeviceIndex(s.modemDevice);
     p.dynamicIp = s.dynamicIp;
-    copyText(p.localIp, s.ipAddress);
-    copyText(p.netmask, s.subnetMask);
-    copyText(p.remoteIp, s.ipAddress3);
+    copyBounded(p.localIp, s.ipAddress);
+    copyBounded(p.netmask, s.subnetMask);
+    copyBounded(p.remoteIp, s.ipAddress3);
     p.defaultRoute = 1;
     p.line.carrierCheck = 0;
     p.line.flowControl = s.modemFlow;
