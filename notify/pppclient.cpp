@@ -201,6 +201,10 @@ std::vector<std::string> PppClient::buildArguments() const {
     return a;
 }
 
+// The system's own file is never missing or changed until the one rename
+// that puts the account's file in its place: the saved copy is a second
+// link to it, made first. Any failed step leaves the system's file as it
+// was and takes back what this call made.
 bool PppClient::writeSecrets(int method, const char* user, const char* password) {
     std::string line = pppSecretsLine(user, password);
     if (line.empty()) {
@@ -208,6 +212,12 @@ bool PppClient::writeSecrets(int method, const char* user, const char* password)
         return false;
     }
     std::string live = livePath(method), fresh = live + ".new", saved = live + ".old";
+    // A saved copy still there means an earlier swap could not be undone:
+    // it is the system's file, and it is not thrown away for a new swap.
+    if (existsPath(saved)) {
+        if (env_.log) env_.log->sys("dial-up secrets: an earlier copy is still set aside");
+        return false;
+    }
     ::unlink(fresh.c_str());
     // The mode is given to open and fixed with fchmod: changing the umask
     // would touch every file other threads create meanwhile.
@@ -215,26 +225,29 @@ bool PppClient::writeSecrets(int method, const char* user, const char* password)
     if (!fd) return false;
     bool ok = fchmod(fd.get(), 0600) == 0 && writeFully(fd.get(), line.data(), line.size());
     if (::close(fd.release()) != 0) ok = false;
-    if (!ok) {
-        // The system's own file stays in place.
-        ::unlink(fresh.c_str());
-        return false;
+    if (ok) {
+        if (existsPath(live)) {
+            ok = ::link(live.c_str(), saved.c_str()) == 0;
+        } else {
+            // An empty saved copy, so the restore takes the account's password
+            // out again instead of leaving it as the only live file.
+            UniqueFd empty(::open(saved.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+            ok = static_cast<bool>(empty);
+        }
+        if (ok && ::rename(fresh.c_str(), live.c_str()) != 0) {
+            ::unlink(saved.c_str());
+            ok = false;
+        }
     }
-    ::unlink(saved.c_str());
-    if (existsPath(live)) {
-        ::rename(live.c_str(), saved.c_str());
-    } else {
-        // An empty saved copy, so the restore takes the account's password
-        // out again instead of leaving it as the only live file.
-        UniqueFd empty(::open(saved.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-    }
-    return ::rename(fresh.c_str(), live.c_str()) == 0;
+    if (!ok) ::unlink(fresh.c_str());
+    return ok;
 }
 
+// One rename puts the saved copy back over the account's file; if it fails
+// the live file stays as it is (never deleted first).
 bool PppClient::restoreSecrets(int method) {
     std::string live = livePath(method), saved = live + ".old";
     if (!existsPath(saved)) return false;
-    ::unlink(live.c_str());
     return ::rename(saved.c_str(), live.c_str()) == 0;
 }
 
