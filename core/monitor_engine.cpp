@@ -7,16 +7,12 @@
 
 namespace qor {
 
-namespace {
-// Minutes from the settings file as seconds, saturated: the file is not
-// validated and a wild value must not overflow.
 int32_t minutesToSec(int32_t minutes) {
     int64_t sec = static_cast<int64_t>(minutes) * 60;
     if (sec > INT32_MAX) return INT32_MAX;
     if (sec < INT32_MIN) return INT32_MIN;
     return static_cast<int32_t>(sec);
 }
-}  // namespace
 
 MonitorEngine::MonitorEngine(Edition edition, UpsSettings& settings, UpsLine& line, Clock& clock,
                              Shell& shell, EventSink& events, Notifier* notifier)
@@ -39,7 +35,7 @@ int MonitorEngine::detectUps() {
             s_.upsState = NoUps;
             continue;
         }
-        if (line_.open(name) <= 0) continue;
+        if (line_.open(name) < 0) continue;
         if (line_.probeLine(clock_) != LineNoUps) {
             s_.upsState = AcOk;
             setText(s_.upsPort, name);

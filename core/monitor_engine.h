@@ -13,6 +13,10 @@ namespace qor {
 constexpr const char* kHaltCommand = "/sbin/halt";
 constexpr size_t kMouseLinkSize = 64;
 
+// Minutes from the settings file as seconds, saturated: the file is not
+// validated and a wild value must not overflow.
+int32_t minutesToSec(int32_t minutes);
+
 // What the desktop window does for the engine.
 class DesktopView {
 public:

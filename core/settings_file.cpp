@@ -31,7 +31,8 @@ bool initSettings(UpsSettings& s, Edition edition, const char* path) {
 }
 
 bool saveSettings(const UpsSettings& s, const char* path) {
-    return replaceFilePrefix(path, &s, sizeof s);
+    // The record holds the dial-up password and the mail settings in clear.
+    return replaceFilePrefix(path, &s, sizeof s, FileAccess::OwnerOnly);
 }
 
 }  // namespace qor
