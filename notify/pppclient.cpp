@@ -18,6 +18,7 @@
 #include <cstring>
 
 #include "bounded_text.h"
+#include "child_process.h"
 #include "unique_fd.h"
 
 namespace qor {
@@ -336,6 +337,9 @@ bool PppClient::startPppd() {
         return false;
     }
     if (pid == 0) {
+        // pppd starts as a program of its own: not with our ignored SIGPIPE
+        // or the signals the forking thread blocks.
+        resetChildSignals();
         setsid();
         if (fd >= 0 && ioctl(fd, TIOCSCTTY, 0) != 0 && env_.log) env_.log->err("ioctl() failed.\n");
         if (fd >= 0 && tcsetpgrp(fd, getpid()) != 0 && env_.log) env_.log->err("tcsetpgrp() failed.\n");
