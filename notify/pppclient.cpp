@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "atomic_file.h"
 #include "bounded_text.h"
 #include "child_process.h"
 #include "unique_fd.h"
@@ -28,17 +29,6 @@ namespace {
 bool addressSet(const char* a) { return a[0] != '\0' && std::strcmp(a, "0.0.0.0") != 0; }
 
 int methodOf(int32_t auth) { return auth == 1 ? 1 : 0; }
-
-bool writeFully(int fd, const char* data, size_t len) {
-    while (len > 0) {
-        ssize_t n = ::write(fd, data, len);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        len -= static_cast<size_t>(n);
-    }
-    return true;
-}
 
 // Reads up to `len` bytes until end of file; the count read.
 size_t readFully(int fd, void* buf, size_t len) {
@@ -224,7 +214,7 @@ bool PppClient::writeSecrets(int method, const char* user, const char* password)
     // would touch every file other threads create meanwhile.
     UniqueFd fd(::open(fresh.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!fd) return false;
-    bool ok = fchmod(fd.get(), 0600) == 0 && writeFully(fd.get(), line.data(), line.size());
+    bool ok = fchmod(fd.get(), 0600) == 0 && writeAll(fd.get(), line.data(), line.size());
     if (::close(fd.release()) != 0) ok = false;
     if (ok) {
         if (existsPath(live)) {
@@ -270,7 +260,7 @@ bool PppClient::dialInChild() {
     if (pid == 0) {
         bool ok = modem_.dial(settings_->phone);
         char c = ok ? '1' : '0';
-        writeFully(wr.get(), &c, 1);
+        writeAll(wr.get(), &c, 1);
         _exit(ok ? 0 : 1);
     }
     wr.reset();
@@ -352,7 +342,7 @@ bool PppClient::startPppd() {
         if (!path.empty()) execve(path.c_str(), argv.data(), envp);
         // Only the parent logs: syslog is not safe in a child of a threaded program.
         char failed = 'x';
-        if (wr) writeFully(wr.get(), &failed, 1);
+        if (wr) writeAll(wr.get(), &failed, 1);
         _exit(0);
     }
     wr.reset();

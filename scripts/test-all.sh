@@ -38,7 +38,8 @@ cmake --build build-tsan -j"$JOBS" --target notify_dispatch_test notify_unit_tes
 reports=$(pwd)/build-tsan/tsan-reports
 rm -rf "$reports" && mkdir -p "$reports"
 status=0
-(cd build-tsan && TSAN_OPTIONS="halt_on_error=1 log_path=$reports/tsan" \
+supp=$(pwd)/scripts/tsan.supp
+(cd build-tsan && TSAN_OPTIONS="halt_on_error=1 suppressions=$supp log_path=$reports/tsan" \
     ctest --output-on-failure -j"$JOBS" --timeout 900 -L 'tsan|notify|e2e' >ctest-tsan.log 2>&1) || status=$?
 cat build-tsan/ctest-tsan.log
 ran=$(sed -n 's/.* tests failed out of \([0-9]*\)$/\1/p' build-tsan/ctest-tsan.log | tail -n 1)
