@@ -142,22 +142,14 @@ TEST(PppClient, SecretsAreSwappedAndRestored) {
     bad.secretsDir = (d.path / "missing").string();
     PppClient b(&p, ModemCommands::defaults(), bad);
     EXPECT_FALSE(b.writeSecrets(0, "joe", "pw"));
-}
 
-TEST(PppClient, AFailedSwapOrRestoreLeavesTheSystemsFileAsItWas) {
-    TempDir d;
-    NotifyEnv env;
-    env.secretsDir = d.path.string();
-    PppSettings p = settingsOf();
-    PppClient c(&p, ModemCommands::defaults(), env);
-    fs::path live = d.path / "pap-secrets", saved = d.path / "pap-secrets.old";
-    std::ofstream(live) << "system line\n";
-    // Something the system's file cannot be set aside to.
+    // Something the system's file cannot be set aside to: the swap fails and
+    // the system's file stays; nor can the restore put that "copy" back, and
+    // the live file is not deleted for it.
     fs::create_directories(saved / "busy");
     EXPECT_FALSE(c.writeSecrets(0, "joe", "pw"));
     EXPECT_EQ(slurp(live), "system line\n");
     EXPECT_FALSE(fs::exists(d.path / "pap-secrets.new"));
-    // Nor can the restore put that back: the live file is not deleted.
     EXPECT_FALSE(c.restoreSecrets(0));
     EXPECT_EQ(slurp(live), "system line\n");
 }
