@@ -1,5 +1,8 @@
 #include "settings_file.h"
 
+#include "bounded_text.h"
+#include "event_log.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -155,6 +158,36 @@ TEST_F(SettingsFileTest, UnwritableFolderLosesNothingInMemory) {
     EXPECT_NE(before, bytes());
 }
 
+// The record holds the dial-up password in clear: only its owner may read it,
+// a new file and an old one alike; the event log stays readable.
+TEST_F(SettingsFileTest, SettingsFileIsPrivateEventLogIsNot) {
+    auto mode = [](const std::string& p) {
+        struct stat st {};
+        return ::stat(p.c_str(), &st) == 0 ? static_cast<int>(st.st_mode & 07777) : -1;
+    };
+    UpsSettings s;
+    initSettings(s, Edition::Console, path.c_str());
+    ::umask(022);
+    ASSERT_TRUE(saveSettings(s, path.c_str()));
+    EXPECT_EQ(mode(path), 0600);
+    ASSERT_EQ(::chmod(path.c_str(), 0664), 0);
+    ASSERT_TRUE(saveSettings(s, path.c_str()));
+    EXPECT_EQ(mode(path), 0600) << "group and other lose their bits";
+    // A settings path that is a link is rewritten in place, through the link.
+    std::string target = (dir / "real.conf").string();
+    ASSERT_EQ(::rename(path.c_str(), target.c_str()), 0);
+    ASSERT_EQ(::chmod(target.c_str(), 0644), 0);
+    ASSERT_EQ(::symlink(target.c_str(), path.c_str()), 0);
+    ASSERT_TRUE(saveSettings(s, path.c_str()));
+    EXPECT_EQ(mode(target), 0600);
+
+    std::string log = (dir / "Qor.event").string();
+    EventList list;
+    list.recordEvent(EvAcFail, 1);
+    ASSERT_TRUE(list.saveEvents(log.c_str()));
+    EXPECT_EQ(mode(log), 0644);
+}
+
 TEST(UpsSettings, SetTextStoresAtMost255CharactersAndZeroesTheRest) {
     TextField f;
     std::memset(f, 'z', sizeof f);
@@ -164,6 +197,23 @@ TEST(UpsSettings, SetTextStoresAtMost255CharactersAndZeroesTheRest) {
     EXPECT_EQ(f[2], 0);
     EXPECT_EQ(f[255], 0);
     EXPECT_EQ(f[100], 0);
+}
+
+TEST(BoundedText, CopiesWhatFitsFromAtMostTheSourceFieldAndAlwaysTerminates) {
+    char dst[8];
+    std::memset(dst, 'z', sizeof dst);
+    copyBounded(dst, "abcdefghij");
+    EXPECT_STREQ(dst, "abcdefg");
+    copyBounded(dst, "ab");
+    EXPECT_EQ(std::string(dst, sizeof dst), std::string("ab\0\0\0\0\0\0", 8)) << "no old tail kept";
+    copyBounded(dst, nullptr);
+    EXPECT_STREQ(dst, "");
+    // An unterminated 3-byte source field is read no further than its end.
+    const char field[3] = {'x', 'y', 'z'};
+    copyBounded(dst, sizeof dst, field, sizeof field);
+    EXPECT_STREQ(dst, "xyz");
+    copyBounded(dst, 1, "abc");
+    EXPECT_EQ(dst[0], '\0');
 }
 
 }  // namespace
