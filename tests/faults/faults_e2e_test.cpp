@@ -454,6 +454,32 @@ TEST(FaultsE2E, SigtermDuringAMailPassAndDuringAFormLosesNothing) {
         EXPECT_EQ(records(now).back().kind, EvAcFail);
     }
     {
+        // Over a dial-up link: the account's secrets are live while the mail goes.
+        Sandbox sb;
+        sb.port("ttyS0").port("ttyS2", shellQuote(HAYES_EMU) + " --dial connect");
+        sb.pppMode("up");
+        sb.setLines("ttyS0", true, true);
+        const std::string system = "# the system's own\nisp * secret\n";
+        ASSERT_TRUE(sb.seedEtc("ppp/pap-secrets", system));
+        UpsSettings s = mailSettings();
+        s.connectMode = 1;
+        s.modemDevice = 2;
+        s.modemFlow = 2;
+        setText(s.dialUser, "joe");
+        setText(s.dialPassword, "pw");
+        setText(s.dialPhone, "0191555");
+        ASSERT_TRUE(sb.seedEtc("Qor.conf", image(s)));
+        smtpMode(sb, "slow 20");
+        ASSERT_TRUE(startConsole(sb));
+        ASSERT_TRUE(startSmtp(sb));
+        sb.setLines("ttyS0", true, false);
+        ASSERT_TRUE(waitUntil([&] { return smtpAccepted(sb) == 1; }, 30000));
+        ASSERT_NE(readFile(sb.path("etc-upper/ppp/pap-secrets")), system) << "the account's file is not live";
+        EXPECT_EQ(terminate(sb), 0);
+        EXPECT_EQ(readFile(sb.path("etc-upper/ppp/pap-secrets")), system) << "the system's file was left aside";
+        EXPECT_FALSE(std::filesystem::exists(sb.path("etc-upper/ppp/pap-secrets.old")));
+    }
+    {
         Sandbox sb;
         sb.port("ttyS0");
         sb.setLines("ttyS0", true, true);
