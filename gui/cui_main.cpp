@@ -35,29 +35,12 @@ int countdownIntervalMs(int32_t periodSec) {
     return static_cast<int>(ms);
 }
 
-// Stand-ins for a window not given the machine's own.
-class NoLine : public UpsLine {
-public:
-    int open(const char*) override { return -1; }
-    bool isOpen() const override { return false; }
-    int setLines(int) override { return 0; }
-    int readStatus() override { return 0; }
-    void close() override {}
-};
-
-class NoShell : public Shell {
-public:
-    int run(const char*) override { return -1; }
-};
-
 }  // namespace
 
 MainWindowDeps MainWindowDeps::system() {
     MainWindowDeps d;
+    static_cast<FrontEndFiles&>(d) = FrontEndFiles::system();
     d.machine_ = true;
-    d.settingsPath = kSettingsPath;
-    d.eventPath = kEventPath;
-    d.mouseLinkPath = "/dev/mouse";
     d.helpFiles = HelpFiles::system();
     return d;
 }
