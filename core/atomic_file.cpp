@@ -71,7 +71,12 @@ bool replace(const char* path, const void* data, size_t size, bool keepTail, Fil
     std::vector<char> name(tmp.begin(), tmp.end());
     name.push_back('\0');
     UniqueFd out(::mkostemp(name.data(), O_CLOEXEC));
-    if (!out) return rewriteInPlace(path, data, size, !keepTail, access);
+    if (!out) {
+        // A disk with no room for the new image has none to rewrite the old
+        // one in place either: that would leave it torn.
+        if (errno == ENOSPC || errno == EDQUOT) return false;
+        return rewriteInPlace(path, data, size, !keepTail, access);
+    }
 
     bool ok = writeAll(out.get(), data, size);
     if (ok && exists && keepTail) {
@@ -90,6 +95,9 @@ bool replace(const char* path, const void* data, size_t size, bool keepTail, Fil
     out.reset();
     if (ok && ::rename(name.data(), path) == 0) return true;
     ::unlink(name.data());
+    // The new image could not be written whole (a full disk): the old file
+    // stays as it is rather than be cut or overwritten half-way.
+    if (!ok) return false;
     return rewriteInPlace(path, data, size, !keepTail, access);
 }
 

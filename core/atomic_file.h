@@ -16,7 +16,8 @@ enum class FileAccess { Readable, OwnerOnly };
 // folder, flushed and renamed over the old one, keeping its owner and (as
 // `access` allows) its mode. Where that cannot be done (a folder we may not
 // create files in, a path that is a symbolic link) it falls back to rewriting
-// in place. Returns false when nothing was written.
+// in place; where the new image cannot be written whole (a full disk) the old
+// file is left untouched. Returns false when nothing was written.
 bool replaceFilePrefix(const char* path, const void* data, size_t size,
                        FileAccess access = FileAccess::Readable);
 

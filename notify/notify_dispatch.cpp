@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "pager_pass.h"
+#include "pppclient.h"
 #include "warning_mail.h"
 
 namespace qor {
@@ -114,9 +115,14 @@ NotifyDispatch::NotifyDispatch(UpsSettings& settings, Edition edition, std::shar
 }
 
 NotifyDispatch::~NotifyDispatch() {
-    std::lock_guard<std::mutex> g(state_->m);
-    state_->stop = true;
-    state_->cv.notify_all();
+    {
+        std::lock_guard<std::mutex> g(state_->m);
+        state_->stop = true;
+        state_->cv.notify_all();
+    }
+    // The worker is not waited for: a dial-up it has up must not leave the
+    // system's secrets file aside when the program ends.
+    restoreSecretsForExit();
 }
 
 void NotifyDispatch::queueEvent(int32_t kind) {

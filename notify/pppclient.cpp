@@ -58,6 +58,20 @@ bool existsPath(const std::string& p) {
     return lstat(p.c_str(), &st) == 0;
 }
 
+// The live secrets file of a swap not yet undone, so the program can undo it
+// on its way out; the lock keeps that apart from a worker's own swap.
+struct SecretsSwap {
+    std::mutex m;
+    std::string live;  // empty: no swap in force
+    bool closing = false;
+};
+
+SecretsSwap& secretsSwap() {
+    // Never destroyed: a worker may still swap while the program exits.
+    static SecretsSwap* swap = new SecretsSwap;
+    return *swap;
+}
+
 }  // namespace
 
 PppSettings PppSettings::fromSettings(const UpsSettings& s) {
@@ -203,6 +217,9 @@ bool PppClient::writeSecrets(int method, const char* user, const char* password)
         return false;
     }
     std::string live = livePath(method), fresh = live + ".new", saved = live + ".old";
+    SecretsSwap& swap = secretsSwap();
+    std::lock_guard<std::mutex> g(swap.m);
+    if (swap.closing) return false;
     // A saved copy still there means an earlier swap could not be undone:
     // it is the system's file, and it is not thrown away for a new swap.
     if (existsPath(saved)) {
@@ -231,6 +248,7 @@ bool PppClient::writeSecrets(int method, const char* user, const char* password)
         }
     }
     if (!ok) ::unlink(fresh.c_str());
+    if (ok) swap.live = live;
     return ok;
 }
 
@@ -238,8 +256,22 @@ bool PppClient::writeSecrets(int method, const char* user, const char* password)
 // the live file stays as it is (never deleted first).
 bool PppClient::restoreSecrets(int method) {
     std::string live = livePath(method), saved = live + ".old";
+    SecretsSwap& swap = secretsSwap();
+    std::lock_guard<std::mutex> g(swap.m);
     if (!existsPath(saved)) return false;
-    return ::rename(saved.c_str(), live.c_str()) == 0;
+    if (::rename(saved.c_str(), live.c_str()) != 0) return false;
+    if (swap.live == live) swap.live.clear();
+    return true;
+}
+
+void restoreSecretsForExit() {
+    SecretsSwap& swap = secretsSwap();
+    std::lock_guard<std::mutex> g(swap.m);
+    swap.closing = true;
+    if (swap.live.empty()) return;
+    std::string saved = swap.live + ".old";
+    if (existsPath(saved)) ::rename(saved.c_str(), swap.live.c_str());
+    swap.live.clear();
 }
 
 int PppClient::checkInterface() const {
