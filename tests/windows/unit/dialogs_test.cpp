@@ -15,20 +15,11 @@
 
 using qorwin::NumberCheck;
 using qorwin::ValueKind;
+using qorwin::testing::Bytes;
 using qorwin::testing::MemoryStore;
+using qorwin::testing::Padded;
 
 namespace {
-
-std::string Bytes(const MemoryStore& s, const char* name) {
-    const auto& v = s.values.at(name).bytes;
-    return std::string(v.begin(), v.end());
-}
-
-std::string Padded(const std::string& text, std::size_t size) {
-    std::string s = text;
-    s.resize(size, '\0');
-    return s;
-}
 
 std::uint32_t Dword(const MemoryStore& s, const char* name) {
     std::uint32_t v = 0;

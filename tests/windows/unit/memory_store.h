@@ -47,4 +47,17 @@ public:
     }
 };
 
+// The stored bytes of a value as a string (throws when it is missing).
+inline std::string Bytes(const MemoryStore& s, const char* name) {
+    const auto& v = s.values.at(name).bytes;
+    return std::string(v.begin(), v.end());
+}
+
+// text with NULs up to size: a fixed-size text value as stored.
+inline std::string Padded(const std::string& text, std::size_t size) {
+    std::string s = text;
+    s.resize(size, '\0');
+    return s;
+}
+
 }  // namespace qorwin::testing

@@ -9,23 +9,11 @@
 #include "settings_store.h"
 
 using qorwin::ValueKind;
+using qorwin::testing::Bytes;
 using qorwin::testing::MemoryStore;
+using qorwin::testing::Padded;
 namespace value = qorwin::value;
 
-namespace {
-
-std::string Bytes(const MemoryStore& s, const char* name) {
-    const auto& v = s.values.at(name).bytes;
-    return std::string(v.begin(), v.end());
-}
-
-std::string Padded(const std::string& text, std::size_t size) {
-    std::string s = text;
-    s.resize(size, '\0');
-    return s;
-}
-
-}  // namespace
 
 TEST(RegistryDefaults, FirstStartWritesExactlyTheNotificationEmailModemAndPagerValues) {
     MemoryStore store;

@@ -9,23 +9,6 @@
 
 using namespace wt;
 
-namespace {
-
-std::string Padded(const std::string& s, std::size_t n) {
-    std::string p = s;
-    p.resize(n, '\0');
-    return p;
-}
-
-std::string Bytes(const char* name, DWORD* type = nullptr) {
-    RegValue v;
-    if (!ReadQorValue(name, v)) return "<missing>";
-    if (type) *type = v.type;
-    return std::string(v.bytes.begin(), v.bytes.end());
-}
-
-}  // namespace
-
 TEST(HalvoraStart, FirstStartWritesExactlyTheDefaults) {
     DeleteQorKey();
     Halvora h;
@@ -38,21 +21,21 @@ TEST(HalvoraStart, FirstStartWritesExactlyTheDefaults) {
                                           "Battery Low", "Email Setting", "Email Address", "Modem Setting",
                                           "Special Initialize String", "Dialing Prefix", "Pager Number"}));
     DWORD type = 0;
-    EXPECT_EQ(Bytes("Port", &type), std::string("NONE", 5));
+    EXPECT_EQ(QorValueBytes("Port", &type), std::string("NONE", 5));
     EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
-    EXPECT_EQ(Bytes("Enable Notification", &type), std::string(4, '\0'));
+    EXPECT_EQ(QorValueBytes("Enable Notification", &type), std::string(4, '\0'));
     EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
-    EXPECT_EQ(Bytes("Power Fail Warning", &type), Padded("Power Fail Warning,0", 256));
+    EXPECT_EQ(QorValueBytes("Power Fail Warning", &type), Padded("Power Fail Warning,0", 256));
     EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
-    EXPECT_EQ(Bytes("Power Restored"), Padded("Power Restored,0", 256));
-    EXPECT_EQ(Bytes("Battery Low"), Padded("Battery Low,0", 256));
-    EXPECT_EQ(Bytes("Email Setting"), std::string(568, '\0'));
-    EXPECT_EQ(Bytes("Email Address"), std::string(2048, '\0'));
-    EXPECT_EQ(Bytes("Modem Setting"), Padded("COM1 2400 0 4 0", 256));
-    EXPECT_EQ(Bytes("Special Initialize String", &type), std::string(60, '\0'));
+    EXPECT_EQ(QorValueBytes("Power Restored"), Padded("Power Restored,0", 256));
+    EXPECT_EQ(QorValueBytes("Battery Low"), Padded("Battery Low,0", 256));
+    EXPECT_EQ(QorValueBytes("Email Setting"), std::string(568, '\0'));
+    EXPECT_EQ(QorValueBytes("Email Address"), std::string(2048, '\0'));
+    EXPECT_EQ(QorValueBytes("Modem Setting"), Padded("COM1 2400 0 4 0", 256));
+    EXPECT_EQ(QorValueBytes("Special Initialize String", &type), std::string(60, '\0'));
     EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
-    EXPECT_EQ(Bytes("Dialing Prefix"), std::string(60, '\0'));
-    EXPECT_EQ(Bytes("Pager Number", &type), std::string(2048, '\0'));
+    EXPECT_EQ(QorValueBytes("Dialing Prefix"), std::string(60, '\0'));
+    EXPECT_EQ(QorValueBytes("Pager Number", &type), std::string(2048, '\0'));
     EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
 
     // A later start keeps what is stored.

@@ -401,4 +401,17 @@ std::vector<UINT> RecordedExitFlags(DWORD pid) {
     return flags;
 }
 
+std::string QorValueBytes(const char* name, DWORD* type) {
+    RegValue v;
+    if (!ReadQorValue(name, v)) return "<missing>";
+    if (type) *type = v.type;
+    return std::string(v.bytes.begin(), v.bytes.end());
+}
+
+std::string Padded(const std::string& s, std::size_t n) {
+    std::string p = s;
+    p.resize(n, '\0');
+    return p;
+}
+
 }  // namespace wt

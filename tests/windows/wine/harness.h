@@ -61,6 +61,10 @@ struct RegValue {
 };
 std::vector<std::string> QorValueNames();
 bool ReadQorValue(const char* name, RegValue& out);
+// The bytes of a Qor value as a string ("<missing>" when it cannot be read).
+std::string QorValueBytes(const char* name, DWORD* type = nullptr);
+// text with NULs up to n: a fixed-size text value as stored.
+std::string Padded(const std::string& s, std::size_t n);
 bool ReadQorDword(const char* name, DWORD& out);
 std::string ReadQorString(const char* name);
 void WriteQorDword(const char* name, DWORD v);

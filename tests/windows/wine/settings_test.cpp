@@ -17,19 +17,6 @@ using namespace wt;
 
 namespace {
 
-std::string Padded(const std::string& s, std::size_t n) {
-    std::string p = s;
-    p.resize(n, '\0');
-    return p;
-}
-
-std::string Bytes(const char* name, DWORD* type = nullptr) {
-    RegValue v;
-    if (!ReadQorValue(name, v)) return "<missing>";
-    if (type) *type = v.type;
-    return std::string(v.bytes.begin(), v.bytes.end());
-}
-
 void WriteQorBinary(const char* name, const std::string& bytes) {
     HKEY key = nullptr;
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Brantel\\Halvora\\Qor", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
@@ -297,10 +284,10 @@ TEST_F(HalvoraSettings, NotificationStoresEnableBitsAndEventValues) {
     ASSERT_TRUE(WaitGone(dlg));
     EXPECT_EQ(Dword("Enable Notification"), 2u);
     DWORD type = 0;
-    EXPECT_EQ(Bytes("Power Fail Warning", &type), Padded("Mains failed,7", 256));
+    EXPECT_EQ(QorValueBytes("Power Fail Warning", &type), Padded("Mains failed,7", 256));
     EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
-    EXPECT_EQ(Bytes("Power Restored"), Padded("Back,2", 256));
-    EXPECT_EQ(Bytes("Battery Low"), Padded("Low,1", 256));
+    EXPECT_EQ(QorValueBytes("Power Restored"), Padded("Back,2", 256));
+    EXPECT_EQ(QorValueBytes("Battery Low"), Padded("Low,1", 256));
 
     // Cancel (1075) writes nothing.
     dlg = OpenFromMain(1092, "Notification");
@@ -310,7 +297,7 @@ TEST_F(HalvoraSettings, NotificationStoresEnableBitsAndEventValues) {
     Press(dlg, 1075);
     ASSERT_TRUE(WaitGone(dlg));
     EXPECT_EQ(Dword("Enable Notification"), 2u);
-    EXPECT_EQ(Bytes("Battery Low"), Padded("Low,1", 256));
+    EXPECT_EQ(QorValueBytes("Battery Low"), Padded("Low,1", 256));
 }
 
 TEST_F(HalvoraSettings, EmailSheetStoresTheRecordAndTheAddressList) {
@@ -360,14 +347,14 @@ TEST_F(HalvoraSettings, EmailSheetStoresTheRecordAndTheAddressList) {
 
     Click(sheet, IDOK);
     ASSERT_TRUE(WaitGone(sheet));
-    const std::string rec = Bytes("Email Setting");
+    const std::string rec = QorValueBytes("Email Setting");
     ASSERT_EQ(rec.size(), 568u);
     EXPECT_EQ(rec.substr(0, 8), std::string("\1\0\0\0\0\0\0\0", 8));
     EXPECT_EQ(rec.substr(8, 4), std::string("ann\0", 4));
     EXPECT_EQ(rec.substr(136, 7), std::string("secret\0", 7));
     EXPECT_EQ(rec.substr(264, 4), std::string("\1\0\0\0", 4));
     EXPECT_EQ(rec.substr(268, 17), std::string("smtp.example.org\0", 17));
-    EXPECT_EQ(Bytes("Email Address"), Padded(std::string("Bob<bob@y.org>\0Carl<carl@z.org>\0", 32), 2048));
+    EXPECT_EQ(QorValueBytes("Email Address"), Padded(std::string("Bob<bob@y.org>\0Carl<carl@z.org>\0", 32), 2048));
     EXPECT_TRUE(IsWindow(dlg));  // back in the notification dialog
     Press(dlg, 1075);
     EXPECT_TRUE(WaitGone(dlg));
@@ -412,12 +399,12 @@ TEST_F(HalvoraSettings, PagerSheetStoresModemSettingStringsAndNumbers) {
 
     Click(sheet, IDOK);
     ASSERT_TRUE(WaitGone(sheet));
-    EXPECT_EQ(Bytes("Modem Setting"), Padded("COM2 9600 2 3 1", 256));
+    EXPECT_EQ(QorValueBytes("Modem Setting"), Padded("COM2 9600 2 3 1", 256));
     DWORD type = 0;
-    EXPECT_EQ(Bytes("Special Initialize String", &type), Padded("ATM0", 60));
+    EXPECT_EQ(QorValueBytes("Special Initialize String", &type), Padded("ATM0", 60));
     EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
-    EXPECT_EQ(Bytes("Dialing Prefix"), Padded("9", 60));
-    EXPECT_EQ(Bytes("Pager Number"), Padded(std::string("5551234    Ann\0", 15), 2048));
+    EXPECT_EQ(QorValueBytes("Dialing Prefix"), Padded("9", 60));
+    EXPECT_EQ(QorValueBytes("Pager Number"), Padded(std::string("5551234    Ann\0", 15), 2048));
     Press(dlg, 1075);
     EXPECT_TRUE(WaitGone(dlg));
 }
