@@ -225,8 +225,11 @@ int main(int argc, char** argv)
         return 0;
     }
     if (cmd == "ctty" && argc == 3) {
-        std::cout << "noctty=" << ttyAfterOpen(argv[2], O_RDWR | O_NOCTTY | O_NONBLOCK)
-                  << " ctty=" << ttyAfterOpen(argv[2], O_RDWR | O_NONBLOCK) << std::endl;
+        // Both forks before anything is printed: a child must not carry
+        // half a line of ours (ThreadSanitizer's _exit flushes it).
+        long noctty = ttyAfterOpen(argv[2], O_RDWR | O_NOCTTY | O_NONBLOCK);
+        long ctty = ttyAfterOpen(argv[2], O_RDWR | O_NONBLOCK);
+        std::cout << "noctty=" << noctty << " ctty=" << ctty << std::endl;
         return 0;
     }
     if (cmd == "serve" && argc == 3)
