@@ -1,28 +1,49 @@
 #include "key_source.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <csignal>
-#include <chrono>
+
+#include "tick_schedule.h"
 
 namespace qor::console {
 
 namespace {
-using SteadyClock = std::chrono::steady_clock;
+using SteadyClock = TickSchedule::Clock;
 
 // Process-wide: the one tick source of the program and the signal note.
 TickHandler* g_handler = nullptr;
-std::chrono::milliseconds g_period{1000};
-SteadyClock::time_point g_due;
+TickSchedule g_schedule;
 volatile std::sig_atomic_t g_quit = 0;
+// The signal handler writes a byte here so the wait for a key ends at once,
+// whichever thread the signal was delivered to.
+int g_wakeRead = -1;
+int g_wakeWrite = -1;
+// Set once the terminal has hung up: from then on only the ticks are waited for.
+bool g_inputGone = false;
 
-// Waits at most this long for a key, so a signal is noticed promptly even
-// when the terminal read is restarted after it.
-constexpr int kMaxWaitMs = 200;
+void drainWake() {
+    char buf[64];
+    while (g_wakeRead >= 0 && ::read(g_wakeRead, buf, sizeof buf) > 0) {
+    }
+}
 }  // namespace
+
+void prepareQuitNotice() {
+    int fds[2];
+    if (g_wakeRead < 0 && ::pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0) {
+        g_wakeRead = fds[0];
+        g_wakeWrite = fds[1];
+    }
+}
 
 void startTicks(TickHandler* handler, int firstDelayMs, int periodMs) {
     g_handler = handler;
-    g_period = std::chrono::milliseconds(periodMs);
-    g_due = SteadyClock::now() + std::chrono::milliseconds(firstDelayMs);
+    g_schedule.start(SteadyClock::now(), std::chrono::milliseconds(firstDelayMs),
+                     std::chrono::milliseconds(periodMs));
 }
 
 void stopTicks() { g_handler = nullptr; }
@@ -30,26 +51,38 @@ void stopTicks() { g_handler = nullptr; }
 int readKey(WINDOW* win) {
     for (;;) {
         if (g_quit) return kQuitKey;
-        int waitMs = kMaxWaitMs;
-        if (g_handler != nullptr) {
-            auto now = SteadyClock::now();
-            if (now >= g_due) {
-                g_handler->tick();
-                // The next tick comes one period after this one ended.
-                g_due = SteadyClock::now() + g_period;
-                continue;
-            }
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(g_due - now).count() + 1;
-            if (left < waitMs) waitMs = static_cast<int>(left);
+        if (g_handler != nullptr && g_schedule.isDue(SteadyClock::now())) {
+            g_handler->tick();
+            g_schedule.advance(SteadyClock::now());
+            continue;
         }
-        wtimeout(win, waitMs);
+        // Keys the library already holds (typed ahead, the rest of an escape
+        // sequence) come before any wait; this writes nothing unless the
+        // window has changed.
+        wtimeout(win, 0);
         int ch = wgetch(win);
         wtimeout(win, -1);
         if (ch != ERR) return ch;
+
+        // Nothing to do until a key, a signal or the next tick: sleep in one
+        // wait, so an idle console wakes only for its ticks.
+        pollfd fds[2] = {{g_wakeRead, POLLIN, 0}, {g_inputGone ? -1 : STDIN_FILENO, POLLIN, 0}};
+        int waitMs = g_handler != nullptr ? g_schedule.msUntilDue(SteadyClock::now()) : -1;
+        int n = ::poll(fds, 2, waitMs);
+        if (n < 0 && errno != EINTR) return kQuitKey;  // cannot wait at all: leave cleanly
+        if (n > 0 && (fds[0].revents & POLLIN)) drainWake();
+        if (n > 0 && (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL))) g_inputGone = true;
     }
 }
 
-void requestQuit() { g_quit = 1; }
+void requestQuit() {
+    g_quit = 1;
+    if (g_wakeWrite >= 0) {
+        char byte = 1;
+        ssize_t n = ::write(g_wakeWrite, &byte, 1);
+        (void)n;  // a full pipe already holds a wake-up
+    }
+}
 
 bool quitRequested() { return g_quit != 0; }
 

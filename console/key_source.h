@@ -18,15 +18,21 @@ public:
     virtual void tick() = 0;
 };
 
-// Installs the handler; the first tick falls due `firstDelayMs` later and each
-// next one `periodMs` after the previous tick ended.
+// Installs the handler; the first tick falls due `firstDelayMs` later and then
+// one every `periodMs` on a fixed schedule (see TickSchedule), however long
+// each tick takes.
 void startTicks(TickHandler* handler, int firstDelayMs, int periodMs);
 void stopTicks();
 
 // Reads one key from `win` (menus and forms call this from their getKey()).
 int readKey(WINDOW* win);
 
-// Set from the signal handler; the main program leaves when it is set.
+// Makes the wake-up requestQuit() uses; call before the signal handlers that
+// call requestQuit() are installed.
+void prepareQuitNotice();
+
+// Set from the signal handler (async-signal-safe); the main program leaves
+// when it is set.
 void requestQuit();
 bool quitRequested();
 

@@ -3,8 +3,8 @@
 
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 
+#include "child_process.h"
 #include "key_source.h"
 #include "main_win.h"
 
@@ -13,6 +13,7 @@ namespace {
 void onTerminate(int) { qor::console::requestQuit(); }
 
 void installHandlers() {
+    qor::console::prepareQuitNotice();
     struct sigaction sa {};
     sa.sa_handler = onTerminate;
     sigemptyset(&sa.sa_mask);
@@ -39,7 +40,9 @@ int main(int, char* argv[]) {
         qor::console::MainWin app;
         app();
     }
-    if (!qor::console::quitRequested()) std::system("/usr/bin/clear");
+    // Cleared once the terminal is back in its own mode, so the screen the user
+    // returns to is the one that is cleared.
+    if (!qor::console::quitRequested()) qor::runShellCommand("/usr/bin/clear");
     restoreDefaults();
     return 0;
 }

@@ -28,7 +28,7 @@ MainWin::MainWin()
     engine_->setMouseLink(mouse);
     engine_->setCountDownSec(60000);
     initSettings(*settings_, Edition::Console);
-    engine_->setCountDownSec(settings_->expBatMin * 60);
+    engine_->setCountDownSec(minutesToSec(settings_->expBatMin));
 }
 
 MainWin::~MainWin() {

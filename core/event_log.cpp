@@ -1,24 +1,18 @@
 #include "event_log.h"
 
 #include <syslog.h>
+#include <unistd.h>
 
 #include <cstdio>
-#include <memory>
 
 #include "atomic_file.h"
+#include "unique_file.h"
 
 namespace qor {
 
-namespace {
-struct FileCloser {
-    void operator()(FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<FILE, FileCloser>;
-}  // namespace
-
 bool readEventsNewestFirst(const char* path, size_t max, std::vector<event>& out) {
     out.clear();
-    FilePtr f(std::fopen(path, "r"));
+    UniqueFile f(std::fopen(path, "r"));
     if (!f) return false;
     if (std::fseek(f.get(), -static_cast<long>(sizeof(event)), SEEK_END) != 0) return true;
     while (out.size() < max) {
@@ -49,14 +43,30 @@ bool EventList::saveEvents(const char* path) const {
 }
 
 bool appendEvent(int32_t kind, int32_t now, const char* path) {
-    FilePtr f(std::fopen(path, "a+"));
+    UniqueFile f(std::fopen(path, "a+"));
     if (!f) {
         syslog(LOG_ERR, "%s", "event file open error!");
         return false;
     }
-    std::fseek(f.get(), 0, SEEK_END);
+    // Written past the stream's buffer, so a failed write is known here and
+    // fclose has nothing left to write after the file was cut back.
+    int fd = fileno(f.get());
+    off_t before = ::lseek(fd, 0, SEEK_END);
     event e{now, kind};
-    return std::fwrite(&e, 1, sizeof e, f.get()) == sizeof e;
+    bool written = writeAll(fd, &e, sizeof e);
+    if (!written && before >= 0) {
+        // Records are counted from the end of the file: a torn one would shift
+        // every older record, so cut the file back to what it held.
+        if (::ftruncate(fd, before) != 0) {
+            // Nothing more can be done for the file here.
+        }
+    }
+    bool closed = closeChecked(f);
+    if (!written || !closed) {
+        syslog(LOG_ERR, "%s", "event file write error!");
+        return false;
+    }
+    return true;
 }
 
 }  // namespace qor

@@ -36,7 +36,9 @@ private:
 };
 
 // The console's form: appends one record at once. False (after the system-log
-// line "event file open error!") when the file cannot be opened.
+// line "event file open error!") when the file cannot be opened, and (after
+// "event file write error!") when the record did not reach the file; a record
+// only partly written is cut off again, so the stored ones stay readable.
 bool appendEvent(int32_t kind, int32_t now, const char* path = kEventPath);
 
 }  // namespace qor

@@ -1,21 +1,18 @@
 #include "monitor_engine.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
+
+#include "bounded_text.h"
 
 namespace qor {
 
-namespace {
-// Minutes from the settings file as seconds, saturated: the file is not
-// validated and a wild value must not overflow.
 int32_t minutesToSec(int32_t minutes) {
     int64_t sec = static_cast<int64_t>(minutes) * 60;
     if (sec > INT32_MAX) return INT32_MAX;
     if (sec < INT32_MIN) return INT32_MIN;
     return static_cast<int32_t>(sec);
 }
-}  // namespace
 
 MonitorEngine::MonitorEngine(Edition edition, UpsSettings& settings, UpsLine& line, Clock& clock,
                              Shell& shell, EventSink& events, Notifier* notifier)
@@ -23,16 +20,14 @@ MonitorEngine::MonitorEngine(Edition edition, UpsSettings& settings, UpsLine& li
       notifier_(notifier) {}
 
 void MonitorEngine::setMouseLink(const char* text) {
-    std::memset(mouse_, 0, sizeof mouse_);
-    if (text != nullptr) std::strncpy(mouse_, text, sizeof mouse_ - 1);
+    copyBounded(mouse_, text);
 }
 
 int MonitorEngine::detectUps() {
-    if (edition_ == Edition::Console) displayState_ = 0;
+    if (edition_ == Edition::Console) displayState_ = DisplayDetecting;
     if (line_.isOpen()) line_.close();
     for (int i = 0; i < 2; ++i) {
-        char name[16];
-        std::snprintf(name, sizeof name, "/dev/ttyS%d", i);
+        const char* name = portName(i);
         bool excluded = (mouse_[0] != '\0' && std::strstr(name, mouse_) != nullptr) ||
                         std::strstr(name, portName(s_.modemDevice)) != nullptr ||
                         std::strstr(name, portName(s_.pagerPort)) != nullptr;
@@ -40,7 +35,7 @@ int MonitorEngine::detectUps() {
             s_.upsState = NoUps;
             continue;
         }
-        if (line_.open(name) <= 0) continue;
+        if (line_.open(name) < 0) continue;
         if (line_.probeLine(clock_) != LineNoUps) {
             s_.upsState = AcOk;
             setText(s_.upsPort, name);
@@ -60,27 +55,27 @@ void MonitorEngine::pollLine(DesktopView* view) {
     case LineAcFail:
         s_.upsState = AcFail;
         curBits_ = StatusAcFail;
-        displayState_ = 3;
+        displayState_ = DisplayAcFail;
         break;
     case LineBatteryLow:
         s_.upsState = BatteryLow;
         curBits_ = StatusBatteryLow;
-        displayState_ = 4;
+        displayState_ = DisplayBatteryLow;
         break;
     case LineNoUps:
         s_.upsState = NoUps;
         curBits_ = StatusNoUps;
-        displayState_ = 1;
+        displayState_ = DisplayNotInstalled;
         break;
     case LineAcOk:
         s_.upsState = AcOk;
         curBits_ = StatusNormal;
-        displayState_ = 2;
+        displayState_ = DisplayNormal;
         break;
     }
     if (view != nullptr) {
         if (displayState_ != before) view->repaint();
-        view->setBlinking(displayState_ >= 3);
+        view->setBlinking(displayState_ >= DisplayAcFail);
     }
     // A mains failure present when the UPS is first found becomes a change only
     // on the next tick.
@@ -134,7 +129,7 @@ void MonitorEngine::halt() {
 
 bool MonitorEngine::desktopTick(DesktopView& view) {
     if (s_.upsState == NoUps && detectUps() < 0) {
-        displayState_ = 1;
+        displayState_ = DisplayNotInstalled;
         view.repaint();
         return false;
     }

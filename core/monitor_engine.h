@@ -13,6 +13,10 @@ namespace qor {
 constexpr const char* kHaltCommand = "/sbin/halt";
 constexpr size_t kMouseLinkSize = 64;
 
+// Minutes from the settings file as seconds, saturated: the file is not
+// validated and a wild value must not overflow.
+int32_t minutesToSec(int32_t minutes);
+
 // What the desktop window does for the engine.
 class DesktopView {
 public:
@@ -69,7 +73,7 @@ public:
     void setCountDownSec(int32_t s) { countDownSec_ = s; }
     int32_t displayState() const { return displayState_; }
     // The desktop's "Detect UPS" button shows the detecting panel while it scans.
-    void setDisplayState(int32_t s) { displayState_ = s; }
+    void setDisplayState(DisplayState s) { displayState_ = s; }
     int32_t tickCount() const { return tickCount_; }
     bool shuttingDown() const { return shuttingDown_; }
 
@@ -92,7 +96,7 @@ private:
     int32_t changeMask_ = 0;
     int64_t changeTime_ = 0;
     int32_t countDownSec_ = 0;
-    int32_t displayState_ = 0;
+    int32_t displayState_ = DisplayDetecting;
     int32_t tickCount_ = 0;
     bool shuttingDown_ = false;
 };

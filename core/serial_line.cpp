@@ -22,11 +22,9 @@ LineState UpsLine::probeLine(Clock& clock) {
 }
 
 int SerialLine::open(const char* path) {
-    int fd = ::open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        fd_ = -1;
-        return -1;
-    }
+    fd_.reset(::open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!fd_) return -1;
+    int fd = fd_.get();
     ::fcntl(fd, F_SETFL, 0);
     if (edition_ == Edition::Console) {
         // Drop RTS but leave DTR as the port had it.
@@ -36,27 +34,23 @@ int SerialLine::open(const char* path) {
             ::ioctl(fd, TIOCMSET, &lines);
         }
     }
-    fd_ = fd;
     return fd;
 }
 
 int SerialLine::setLines(int mode) {
-    if (fd_ <= 0) return 0;
+    if (!fd_) return 0;
     int word = mode == 0 ? kLineRts : mode == 1 ? kLineDtr : 0;
-    return ::ioctl(fd_, TIOCMSET, &word);
+    return ::ioctl(fd_.get(), TIOCMSET, &word);
 }
 
 int SerialLine::readStatus() {
-    if (fd_ <= 0) return 0;
+    if (!fd_) return 0;
     int status = 0;
-    if (::ioctl(fd_, TIOCMGET, &status) != 0) return 0;
+    if (::ioctl(fd_.get(), TIOCMGET, &status) != 0) return 0;
     return status;
 }
 
-void SerialLine::close() {
-    if (fd_ > 0) ::close(fd_);
-    fd_ = 0;
-}
+void SerialLine::close() { fd_.reset(); }
 
 void readMouseLink(char* buf, size_t size, const char* link) {
     if (size == 0) return;

@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "engine_io.h"
+#include "unique_fd.h"
 #include "ups_status.h"
 
 namespace qor {
@@ -22,15 +23,17 @@ public:
     SerialLine& operator=(const SerialLine&) = delete;
 
     int open(const char* path) override;
-    bool isOpen() const override { return fd_ > 0; }
+    // Descriptor 0 is a port like any other (a monitor started with its
+    // standard input closed gets it).
+    bool isOpen() const override { return static_cast<bool>(fd_); }
     int setLines(int mode) override;
     int readStatus() override;
     void close() override;
-    int descriptor() const { return fd_; }
+    int descriptor() const { return fd_.get(); }
 
 private:
     Edition edition_;
-    int fd_ = 0;
+    UniqueFd fd_;
 };
 
 // Reads the raw target text of the link /dev/mouse into `buf` (zero-filled

@@ -2,21 +2,14 @@
 
 #include <cstdio>
 #include <cstring>
-#include <memory>
 
 #include "atomic_file.h"
+#include "unique_file.h"
 
 namespace qor {
 
-namespace {
-struct FileCloser {
-    void operator()(FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<FILE, FileCloser>;
-}  // namespace
-
 bool loadSettings(UpsSettings& s, const char* path) {
-    FilePtr f(std::fopen(path, "r"));
+    UniqueFile f(std::fopen(path, "r"));
     if (!f) return false;
     if (std::fseek(f.get(), 0, SEEK_SET) != 0) return false;
     size_t n = std::fread(&s, 1, sizeof s, f.get());
@@ -38,7 +31,8 @@ bool initSettings(UpsSettings& s, Edition edition, const char* path) {
 }
 
 bool saveSettings(const UpsSettings& s, const char* path) {
-    return replaceFilePrefix(path, &s, sizeof s);
+    // The record holds the dial-up password and the mail settings in clear.
+    return replaceFilePrefix(path, &s, sizeof s, FileAccess::OwnerOnly);
 }
 
 }  // namespace qor

@@ -18,7 +18,9 @@ bool initSettings(UpsSettings& s, Edition edition, const char* path = kSettingsP
 
 // Writes the record over the first 12900 bytes of the file, keeping any bytes
 // a longer file has beyond them. The new contents replace the old ones in one
-// rename, so a crash mid-write leaves the old file whole. Returns false when
+// rename, so a crash mid-write leaves the old file whole. Only the owner may
+// read the file (0600; an older, readable one loses its group and other
+// bits): it holds the dial-up password in clear. Returns false when
 // nothing could be written; callers of both editions ignore it.
 bool saveSettings(const UpsSettings& s, const char* path = kSettingsPath);
 

@@ -4,7 +4,8 @@
 #include <time.h>
 
 #include <cerrno>
-#include <cstdlib>
+
+#include "child_process.h"
 
 namespace qor {
 
@@ -23,6 +24,6 @@ void SystemClock::sleepMicros(long usec) {
     }
 }
 
-int SystemShell::run(const char* command) { return std::system(command); }
+int SystemShell::run(const char* command) { return runShellCommand(command); }
 
 }  // namespace qor

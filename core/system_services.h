@@ -13,7 +13,9 @@ public:
 
 class SystemShell : public Shell {
 public:
-    int run(const char* command) override;  // system(), waited for
+    // Through the shell, waited for; the command starts with default signal
+    // actions and nothing blocked.
+    int run(const char* command) override;
 };
 
 }  // namespace qor

@@ -2,14 +2,11 @@
 
 #include <cstring>
 
+#include "bounded_text.h"
+
 namespace qor {
 
-void setText(TextField& field, const char* text) {
-    std::memset(field, 0, kTextLen);
-    if (text == nullptr) return;
-    size_t n = strnlen(text, kTextLen - 1);
-    std::memcpy(field, text, n);
-}
+void setText(TextField& field, const char* text) { copyBounded(field, text); }
 
 std::string textOf(const TextField& field) {
     return std::string(field, strnlen(field, kTextLen));
@@ -54,16 +51,16 @@ void storeDefaults(UpsSettings& s, Edition edition) {
     s.mailEnable = 0;
     s.connectMode = edition == Edition::Console ? 0 : 1;
     s.pagerEnable = 0;
-    s.pagerPort = edition == Edition::Console ? 3 : 4;
+    s.pagerPort = edition == Edition::Console ? 3 : kPortNone;
     s.pagerBaud = 3;
     s.pagerDataBits = 0;
     s.pagerStopBits = 0;
     s.pagerParity = 0;
     s.dialAuth = 0;
-    s.modemDevice = 4;
+    s.modemDevice = kPortNone;
     s.modemFlow = 0;
     s.modemTermination = 0;
-    s.modemSpeed = 2;
+    s.modemSpeed = kDefaultModemSpeedIndex;
     s.modemTimeoutSec = 40;
     setText(s.modemInit, "ATZ");
     setText(s.modemDial, "ATDT");
@@ -75,18 +72,6 @@ void storeDefaults(UpsSettings& s, Edition edition) {
     setText(s.ipAddress3, "0.0.0.0");
     s.saveRequest = 0;
     s.detectRequest = 0;
-}
-
-const char* portName(int32_t index) {
-    static const char* const kPorts[] = {"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyS2", "/dev/ttyS3", "none"};
-    if (index < 0 || index > kPortNone) return kPorts[kPortNone];
-    return kPorts[index];
-}
-
-int32_t modemSpeedBps(int32_t index) {
-    static const int32_t kSpeeds[] = {460800, 230400, 115200, 57600, 38400, 19200, 9600, 2400};
-    if (index < 0 || index >= static_cast<int32_t>(sizeof kSpeeds / sizeof kSpeeds[0])) return 115200;
-    return kSpeeds[index];
 }
 
 }  // namespace qor

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "port_tables.h"
 #include "ups_status.h"
 
 namespace qor {
@@ -130,13 +131,5 @@ std::string textOf(const TextField& field);
 // damaged file can be used as C strings (an unterminated field reads as its
 // first 255 bytes).
 void terminateTexts(UpsSettings& s);
-
-// Port index tables. Out-of-range indexes count as "none" and never index
-// past the table.
-constexpr int kPortNone = 4;
-const char* portName(int32_t index);  // "/dev/ttyS0".."/dev/ttyS3", "none"
-
-// Modem speed index to bit rate; an out-of-range index gives the default 115200.
-int32_t modemSpeedBps(int32_t index);
 
 }  // namespace qor

@@ -38,6 +38,15 @@ enum EventKind : int32_t {
 };
 constexpr int kEventKinds = 4;
 
+// What the front-end shows: the desktop's panel states, set by the engine.
+enum DisplayState : int32_t {
+    DisplayDetecting = 0,
+    DisplayNotInstalled = 1,
+    DisplayNormal = 2,
+    DisplayAcFail = 3,
+    DisplayBatteryLow = 4,
+};
+
 // Display name of an event kind; the empty text for a code outside 0..3, so
 // records of unknown kind are kept and shown blank.
 const char* eventDisplayName(int32_t kind);

@@ -35,7 +35,32 @@ int countdownIntervalMs(int32_t periodSec) {
     return static_cast<int>(ms);
 }
 
+// Stand-ins for a window not given the machine's own.
+class NoLine : public UpsLine {
+public:
+    int open(const char*) override { return -1; }
+    bool isOpen() const override { return false; }
+    int setLines(int) override { return 0; }
+    int readStatus() override { return 0; }
+    void close() override {}
+};
+
+class NoShell : public Shell {
+public:
+    int run(const char*) override { return -1; }
+};
+
 }  // namespace
+
+MainWindowDeps MainWindowDeps::system() {
+    MainWindowDeps d;
+    d.machine_ = true;
+    d.settingsPath = kSettingsPath;
+    d.eventPath = kEventPath;
+    d.mouseLinkPath = "/dev/mouse";
+    d.helpFiles = HelpFiles::system();
+    return d;
+}
 
 QString helpHomePage() {
     QString installed = QString::fromLatin1(kHelpHome);
@@ -60,8 +85,12 @@ CUIMain::CUIMain(MainWindowDeps deps, QWidget* parent, const char* name, Qt::Win
     connect(&countdownTimer_, &QTimer::timeout, this, &CUIMain::countdown);
     if (deps_.startTick) tickTimer_.start(kTickMs);
 
+    const bool machine = deps_.machine_;
     if (deps_.line == nullptr) {
-        ownLine_ = std::make_unique<SerialLine>(Edition::Desktop);
+        if (machine)
+            ownLine_ = std::make_unique<SerialLine>(Edition::Desktop);
+        else
+            ownLine_ = std::make_unique<NoLine>();
         deps_.line = ownLine_.get();
     }
     if (deps_.clock == nullptr) {
@@ -69,7 +98,10 @@ CUIMain::CUIMain(MainWindowDeps deps, QWidget* parent, const char* name, Qt::Win
         deps_.clock = ownClock_.get();
     }
     if (deps_.shell == nullptr) {
-        ownShell_ = std::make_unique<SystemShell>();
+        if (machine)
+            ownShell_ = std::make_unique<SystemShell>();
+        else
+            ownShell_ = std::make_unique<NoShell>();
         deps_.shell = ownShell_.get();
     }
 
@@ -81,15 +113,15 @@ CUIMain::CUIMain(MainWindowDeps deps, QWidget* parent, const char* name, Qt::Win
     setPalette(pal);
     setAutoFillBackground(true);
 
-    if (deps_.useDefaultNotifier) {
+    if (deps_.notifier == nullptr && machine) {
         ownNotifier_ = makeDefaultNotifier(*settings_);
         deps_.notifier = ownNotifier_.get();
     }
     events_ = std::make_unique<DesktopEventLog>(*deps_.clock, deps_.eventPath);
     engine_ = std::make_unique<MonitorEngine>(Edition::Desktop, *settings_, *deps_.line, *deps_.clock,
                                               *deps_.shell, *events_, deps_.notifier);
-    char mouse[kMouseLinkSize];
-    readMouseLink(mouse, sizeof mouse, deps_.mouseLinkPath.c_str());
+    char mouse[kMouseLinkSize] = {};
+    if (!deps_.mouseLinkPath.empty()) readMouseLink(mouse, sizeof mouse, deps_.mouseLinkPath.c_str());
     engine_->setMouseLink(mouse);
 
     events_->load();
@@ -148,7 +180,9 @@ void CUIMain::openHelp() {
 
 void CUIMain::runDetection() {
     engine_->setDisplayState(DisplayDetecting);
-    update();
+    // Painted now: the scan blocks the event loop, so a scheduled paint would
+    // only come after it, and the detecting texts would never be seen.
+    QWidget::repaint();
     if (engine_->detectUps() < 0) {
         engine_->setDisplayState(DisplayNotInstalled);
         update();

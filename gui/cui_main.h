@@ -20,20 +20,30 @@ namespace qor::gui {
 
 constexpr const char* kHelpHome = "/usr/share/doc/Qor/HelpE.htm";
 
-// What the window reaches outside itself. The defaults are the real ones;
-// tests give fakes and private paths.
+// What the window reaches outside itself. A default-made set reaches nothing
+// of the machine: no port is opened, no command is run, no file under /etc or
+// /dev is read or written and nothing is sent, so a test that leaves a field
+// out gets a harmless stand-in. Only main() asks for the machine's own, with
+// system(). Fields a caller fills are used as given either way.
 struct MainWindowDeps {
-    UpsLine* line = nullptr;        // nullptr: the real serial port
+    // The serial ports, system(), /etc/Qor.conf, /etc/Qor.event, /dev/mouse,
+    // the help history and bookmarks under /etc and this build's notification.
+    static MainWindowDeps system();
+
+    UpsLine* line = nullptr;        // nullptr: the serial ports, or a port that never opens
     Clock* clock = nullptr;         // nullptr: the system clock
-    Shell* shell = nullptr;         // nullptr: system()
-    Notifier* notifier = nullptr;   // used when useDefaultNotifier is false
-    bool useDefaultNotifier = true; // the notification dispatch of this build, if it has one
-    std::string settingsPath = kSettingsPath;
-    std::string eventPath = kEventPath;
-    std::string mouseLinkPath = "/dev/mouse";
+    Shell* shell = nullptr;         // nullptr: the shell, or one that runs nothing
+    Notifier* notifier = nullptr;   // nullptr: this build's dispatch, or nothing is sent
+    std::string settingsPath;       // empty: nothing read or written
+    std::string eventPath;          // empty: nothing read or written
+    std::string mouseLinkPath;      // empty: no mouse link
     QString helpHome;               // empty: the installed help file (see helpHomePage)
-    HelpFiles helpFiles;
+    HelpFiles helpFiles;            // empty paths: no history or bookmarks kept
     bool startTick = true;          // tests drive timeUP() themselves
+
+private:
+    bool machine_ = false;  // the nullptr fields mean the machine's own
+    friend class CUIMain;
 };
 
 // The installed help page, or the copy beside the program when the help is not
@@ -43,6 +53,7 @@ QString helpHomePage();
 class CUIMain : public QWidget, private DesktopView {
     Q_OBJECT
 public:
+    // On stand-ins only (see MainWindowDeps); main() passes MainWindowDeps::system().
     explicit CUIMain(QWidget* parent = nullptr, const char* name = nullptr, Qt::WindowFlags f = {});
     CUIMain(MainWindowDeps deps, QWidget* parent, const char* name, Qt::WindowFlags f);
     ~CUIMain() override;

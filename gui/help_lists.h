@@ -9,7 +9,8 @@ namespace qor::gui {
 
 constexpr int kHistoryKept = 20;
 
-// The list stored in the file; empty when the file is missing or unreadable.
+// The list stored in the file; empty when the file is missing, unreadable or
+// damaged (a count the file cannot hold, a torn entry).
 QStringList readStringListFile(const QString& path);
 
 // Replaces the file with the list. False when it could not be written.

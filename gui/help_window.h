@@ -16,9 +16,12 @@ class QUrl;
 
 namespace qor::gui {
 
+// Where the history and the bookmarks persist. Empty paths keep neither, so
+// only a window given system() touches /etc.
 struct HelpFiles {
-    QString history = QStringLiteral("/etc/Qor.his");
-    QString bookmarks = QStringLiteral("/etc/Qor.bmk");
+    static HelpFiles system() { return {QStringLiteral("/etc/Qor.his"), QStringLiteral("/etc/Qor.bmk")}; }
+    QString history;
+    QString bookmarks;
 };
 
 // Lays `html` out in "times" 10 pt with a 72-point margin on every side and

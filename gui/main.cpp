@@ -19,7 +19,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     qor::gui::applyDesktopLook(app);
 
-    auto* window = new qor::gui::CUIMain(nullptr, "Halvora Qor",
+    // The one place the real ports, halt command and files are chosen.
+    auto* window = new qor::gui::CUIMain(qor::gui::MainWindowDeps::system(), nullptr, "Halvora Qor",
                                          qor::gui::fromQt3Flags(qor::gui::kQt3DialogFlags));
     qor::gui::TerminationSignals terminationSignals;
     QObject::connect(&terminationSignals, &qor::gui::TerminationSignals::terminationRequested, window, [window](int) {

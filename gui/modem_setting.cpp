@@ -30,18 +30,9 @@ CModemSetting::CModemSetting(QWidget* parent, const char* name, bool modal, Qt::
     tabs->addTab(buildCommands(), tr("Commands"));
     tabs->addTab(buildIp(), tr("IP"));
 
-    QPushButton* ok = named<QPushButton>("PushButton2", tr("&OK"));
-    QPushButton* cancel = named<QPushButton>("PushButton1", tr("&Cancel"));
-    ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
     auto* top = new QVBoxLayout(this);
     top->addWidget(tabs);
-    top->addLayout(buttons);
+    top->addLayout(okCancelRow(this, {"PushButton2", tr("&OK"), "PushButton1", tr("&Cancel")}, false));
 
     fill();
 }
@@ -63,11 +54,10 @@ QWidget* CModemSetting::buildAccount() {
 
 QWidget* CModemSetting::buildDevice() {
     QWidget* page = named<QWidget>("tab_2");
-    comboDevice_ = namedCombo("comboDevice", {"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyS2", "/dev/ttyS3", "NONE"});
+    comboDevice_ = portCombo("comboDevice");
     comboFlow_ = namedCombo("comboFlow", {"CRTSCTS", "XON/XOF", "NONE"});
     comboTermination_ = namedCombo("comboTermination", {"CR", "LF", "CR/LF"});
-    comboSpeed_ =
-        namedCombo("comboSpeed", {"460800", "230400", "115200", "57600", "38400", "19200", "9600", "2400"});
+    comboSpeed_ = modemSpeedCombo("comboSpeed");
     spinTimeout_ = named<QSpinBox>("spinTimeout");
     spinTimeout_->setRange(0, 99);
     auto* timeout = new QHBoxLayout;

@@ -71,22 +71,10 @@ void Qor::build(const char* name, bool modal) {
     tabs_->addTab(buildPager(), tr("Pager Setting"));
     tabs_->addTab(buildEventLog(), tr("Event Log"));
 
-    QPushButton* ok = named<QPushButton>("PushButton1_4", tr("OK"));
-    QPushButton* cancel = named<QPushButton>("PushButton1", tr("Cancel"));
-    ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addSpacing(40);
-    buttons->addWidget(cancel);
-    buttons->addStretch();
     auto* top = new QVBoxLayout(this);
     top->setContentsMargins(8, 8, 8, 8);
     top->addWidget(tabs_);
-    top->addLayout(buttons);
+    top->addLayout(okCancelRow(this, {"PushButton1_4", tr("OK"), "PushButton1", tr("Cancel")}, true, 40));
 
     fill();
     fillEventLog();
@@ -232,7 +220,7 @@ QWidget* Qor::buildPager() {
     checkEnablePager_ = named<QCheckBox>("checkEnablePager", tr("Enable Pager notification"));
 
     QGroupBox* modemBox = new QGroupBox(tr("Modem Setting"));
-    comboPort_ = namedCombo("comboPort", {"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyS2", "/dev/ttyS3", "NONE"});
+    comboPort_ = portCombo("comboPort");
     comboBaud_ = namedCombo("comboBaud", {"2400", "4800", "9600", "115200"});
     comboDatabit_ = namedCombo("comboDatabit", {"8", "5", "6", "7"});
     comboStopbit_ = namedCombo("comboStopbit", {"1", "1.5", "2"});

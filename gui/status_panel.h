@@ -5,16 +5,9 @@
 
 #include <cstdint>
 
-namespace qor::gui {
+#include "ups_status.h"
 
-// Panel states, as the engine sets them.
-enum DisplayState : int32_t {
-    DisplayDetecting = 0,
-    DisplayNotInstalled = 1,
-    DisplayNormal = 2,
-    DisplayAcFail = 3,
-    DisplayBatteryLow = 4,
-};
+namespace qor::gui {
 
 enum class Lamp { Grey, Red, Green };
 enum class Picture { Idle, Normal, Alarm };

@@ -13,26 +13,50 @@
 #include <cstdio>
 #include <cstring>
 
+#include "bounded_text.h"
+#include "line_reader.h"
+#include "pager_digits.h"
+
 namespace qor {
 
 namespace {
 
 using Steady = std::chrono::steady_clock;
 
-// Copies what fits, always terminated, the rest zeroed.
-void copyBounded(char* dst, size_t cap, const char* src) {
-    std::memset(dst, 0, cap);
-    size_t n = strnlen(src, cap - 1);
-    std::memcpy(dst, src, n);
-}
-
-void copyCommand(char (&dst)[kModemCommandLen], const char* src) { copyBounded(dst, sizeof dst, src); }
-
 long msLeft(Steady::time_point deadline) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Steady::now()).count();
     return left > 0 ? static_cast<long>(left) : 0;
 }
 
+// The modem line as the chunk reader's byte stream. A wait that fails
+// counts as a time-out, as a modem that said nothing.
+class ModemLineSource : public common::ByteSource {
+public:
+    explicit ModemLineSource(int fd) : fd_(fd) {}
+    // A raw line without minimum reads 0 when nothing is waiting; only a
+    // line that polls readable and still gives nothing has ended.
+    int read(unsigned char* buf, size_t cap, int timeoutMs) override {
+        auto deadline = Steady::now() + std::chrono::milliseconds(timeoutMs);
+        bool readable = false;
+        for (;;) {
+            ssize_t n = ::read(fd_, buf, cap);
+            if (n > 0) return static_cast<int>(n);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return common::kReadFailed;
+            if (readable) return common::kEndOfStream;
+            long left = msLeft(deadline);
+            if (left <= 0) return common::kTimedOut;
+            struct pollfd p {fd_, POLLIN, 0};
+            int r = poll(&p, 1, static_cast<int>(left));
+            if (r < 0 && errno == EINTR) continue;
+            if (r <= 0) return common::kTimedOut;
+            readable = true;
+        }
+    }
+
+private:
+    int fd_;
+};
 
 // A chunk may keep growing for at most this many response time-outs, and a
 // wait for a particular answer lasts at most this many, so a modem (or a line
@@ -45,19 +69,19 @@ ModemCommands ModemCommands::fromSettings(const UpsSettings& s) {
     // The settings fields are 256 bytes; only their first 127 characters fit,
     // and no more than those are read.
     ModemCommands c{};
-    copyCommand(c.init, s.modemInit);
-    copyCommand(c.dial, s.modemDial);
-    copyCommand(c.hangup, s.modemHangup);
-    copyCommand(c.escape, s.modemEscape);
+    copyBounded(c.init, s.modemInit);
+    copyBounded(c.dial, s.modemDial);
+    copyBounded(c.hangup, s.modemHangup);
+    copyBounded(c.escape, s.modemEscape);
     return c;
 }
 
 ModemCommands ModemCommands::defaults() {
     ModemCommands c{};
-    copyCommand(c.init, "ATZ");
-    copyCommand(c.dial, "ATDT");
-    copyCommand(c.hangup, "+++ATH");
-    copyCommand(c.escape, "+++");
+    copyBounded(c.init, "ATZ");
+    copyBounded(c.dial, "ATDT");
+    copyBounded(c.hangup, "+++ATH");
+    copyBounded(c.escape, "+++");
     return c;
 }
 
@@ -123,8 +147,7 @@ int CModem::timeoutMs() const {
 }
 
 void CModem::closeDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
+    fd_.reset();
     haveSaved_ = false;
 }
 
@@ -134,7 +157,7 @@ bool CModem::waitOutputDrained(int boundMs) {
     auto deadline = Steady::now() + std::chrono::milliseconds(boundMs);
     for (;;) {
         int queued = 0;
-        if (ioctl(fd_, TIOCOUTQ, &queued) != 0 || queued <= 0) return true;
+        if (ioctl(fd_.get(), TIOCOUTQ, &queued) != 0 || queued <= 0) return true;
         if (Steady::now() >= deadline) return false;
         notifySleepMs(nullptr, 10);
     }
@@ -143,28 +166,33 @@ bool CModem::waitOutputDrained(int boundMs) {
 // "Apply once output has drained", without the unbounded wait of TCSADRAIN.
 bool CModem::applyDrained(const struct termios& t, bool flushInput) {
     waitOutputDrained(kBreakBoundMs);
-    if (flushInput) tcflush(fd_, TCIFLUSH);
-    return tcsetattr(fd_, TCSANOW, &t) == 0;
+    if (flushInput) tcflush(fd_.get(), TCIFLUSH);
+    return tcsetattr(fd_.get(), TCSANOW, &t) == 0;
 }
 
 bool CModem::open(const char* path) {
-    if (fd_ >= 0) close();
-    fd_ = ::open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd_) close();
+    fd_.reset(::open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     haveSaved_ = false;
-    return fd_ >= 0;
+    return static_cast<bool>(fd_);
 }
 
 bool CModem::setUp(int fd) {
     if (fd != -1) {
-        if (fd_ >= 0 && fd_ != fd) closeDescriptor();
-        fd_ = fd;
+        if (fd_.get() == fd) {
+            // Already ours: keep it.
+        } else if (fd < 0) {
+            closeDescriptor();  // a negative descriptor fails at once
+        } else {
+            fd_.reset(fd);
+        }
         haveSaved_ = false;
     }
-    if (fd_ < 0) return false;
+    if (!fd_) return false;
 
     if (params_ != nullptr && params_->carrierCheck != 0) {
         int lines = 0;
-        if (ioctl(fd_, TIOCMGET, &lines) != 0) {
+        if (ioctl(fd_.get(), TIOCMGET, &lines) != 0) {
             setStatus("Sorry, can't detect state of CD line.");
             closeDescriptor();
             return false;
@@ -177,9 +205,9 @@ bool CModem::setUp(int fd) {
     }
 
     waitOutputDrained(kBreakBoundMs);
-    tcflush(fd_, TCIOFLUSH);
+    tcflush(fd_.get(), TCIOFLUSH);
 
-    if (tcgetattr(fd_, &saved_) != 0) {
+    if (tcgetattr(fd_.get(), &saved_) != 0) {
         setStatus("Sorry, the modem is busy.");
         closeDescriptor();
         return false;
@@ -189,7 +217,7 @@ bool CModem::setUp(int fd) {
     makeRawModemLine(working_, params_ != nullptr ? params_->flowControl : 2,
                      params_ != nullptr ? params_->speed : 38400);
     waitOutputDrained(kBreakBoundMs);
-    if (tcsetattr(fd_, TCSANOW, &working_) != 0) {
+    if (tcsetattr(fd_.get(), TCSANOW, &working_) != 0) {
         setStatus("Sorry, the modem is busy.");
         closeDescriptor();
         return false;
@@ -199,13 +227,13 @@ bool CModem::setUp(int fd) {
 }
 
 bool CModem::close() {
-    if (fd_ < 0) return true;
+    if (!fd_) return true;
     bool ok = true;
     // Pending output is discarded only when it will not leave (a stalled
     // line); output on its way, such as the hang-up command, is let go.
     bool drained = waitOutputDrained(kBreakBoundMs);
-    tcflush(fd_, drained ? TCIFLUSH : TCIOFLUSH);
-    if (haveSaved_ && tcsetattr(fd_, TCSANOW, &saved_) != 0) {
+    tcflush(fd_.get(), drained ? TCIFLUSH : TCIOFLUSH);
+    if (haveSaved_ && tcsetattr(fd_.get(), TCSANOW, &saved_) != 0) {
         setStatus("Can't restore tty settings: tcsetattr()\n");
         ok = false;
     }
@@ -217,8 +245,8 @@ void CModem::writeAll(const char* data, size_t len) {
     // The line is non-blocking; a stalled line (flow control) gets one
     // response time-out in all before the rest is given up.
     auto deadline = Steady::now() + std::chrono::milliseconds(timeoutMs());
-    while (len > 0 && fd_ >= 0) {
-        ssize_t n = ::write(fd_, data, len);
+    while (len > 0 && fd_) {
+        ssize_t n = ::write(fd_.get(), data, len);
         if (n > 0) {
             data += n;
             len -= static_cast<size_t>(n);
@@ -228,7 +256,7 @@ void CModem::writeAll(const char* data, size_t len) {
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
             long left = msLeft(deadline);
             if (left <= 0) return;
-            struct pollfd p {fd_, POLLOUT, 0};
+            struct pollfd p {fd_.get(), POLLOUT, 0};
             poll(&p, 1, static_cast<int>(left > 100 ? 100 : left));
             continue;
         }
@@ -250,45 +278,30 @@ bool CModem::sendCommand(const char* text) {
 
 int CModem::readAnswer() {
     std::memset(rx_, 0, sizeof rx_);
-    if (fd_ < 0) {
+    if (!fd_) {
         print("Timeout ....\n");
         return -1;
     }
     int timeout = timeoutMs();
-    struct pollfd p {fd_, POLLIN, 0};
-    int r;
-    do {
-        r = poll(&p, 1, timeout);
-    } while (r < 0 && errno == EINTR);
-    if (r <= 0) {
+    ModemLineSource line(fd_.get());
+    common::ReadResult r = common::readChunk(line, rx_, sizeof rx_, {timeout, timeout * kChattyFactor + 1000});
+    if (r.end == common::ReadEnd::TimedOut) {
         print("Timeout ....\n");
         return -1;
     }
-    size_t stored = 0;
-    auto deadline = Steady::now() + std::chrono::milliseconds(static_cast<long>(timeout) * kChattyFactor + 1000);
-    for (;;) {
-        unsigned char c;
-        ssize_t n = ::read(fd_, &c, 1);
-        if (n == 0) break;
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            if (errno == EAGAIN || errno == EWOULDBLOCK) break;  // nothing more waiting
-            print("Error ....\n");
-            return -1;
-        }
-        if (c != '\r' && c != '\n' && c != ' ' && stored < sizeof rx_ - 1) rx_[stored++] = static_cast<char>(c & 0x7f);
-        if (Steady::now() >= deadline) break;
+    if (r.end == common::ReadEnd::Failed) {
+        print("Error ....\n");
+        return -1;
     }
-    rx_[stored] = '\0';
-    return static_cast<int>(stored);
+    return static_cast<int>(r.length);
 }
 
 void CModem::drainInput() {
-    if (fd_ < 0) return;
+    if (!fd_) return;
     // Bounded, so a line that never falls quiet cannot keep us here.
     char junk[256];
     for (int i = 0; i < 256; ++i) {
-        ssize_t n = ::read(fd_, junk, sizeof junk);
+        ssize_t n = ::read(fd_.get(), junk, sizeof junk);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return;
     }
@@ -335,7 +348,7 @@ bool CModem::connect(const char* phone) {
 }
 
 bool CModem::dial(const char* phone) {
-    if (fd_ < 0) return false;
+    if (!fd_) return false;
     if (!initialise()) return false;
     if (!connect(phone)) return false;
     online_ = 1;
@@ -343,8 +356,8 @@ bool CModem::dial(const char* phone) {
 }
 
 bool CModem::page(const char* number, int32_t code) {
-    char text[kModemCommandLen + kTextLen + 32];
-    std::snprintf(text, sizeof text, "%s%s# , , , , , , , %.2d#", commands_.dial, number, static_cast<int>(code));
+    std::string dialText = common::pagerDialText(commands_.dial, number, "# , , , , , , , ", code);
+    const char* text = dialText.c_str();
     print(text);
     print("\n ");
     if (!initialise()) {
@@ -362,21 +375,21 @@ bool CModem::page(const char* number, int32_t code) {
 }
 
 void CModem::escape() {
-    if (fd_ >= 0) tcflush(fd_, TCIOFLUSH);
+    if (fd_) tcflush(fd_.get(), TCIOFLUSH);
     sleepMs(1060);
-    if (fd_ >= 0) {
+    if (fd_) {
         writeAll(commands_.escape, std::strlen(commands_.escape));
         // Only input is thrown away here: discarding output as well could
         // drop the escape itself before it has left the line.
         waitOutputDrained(kBreakBoundMs);
-        tcflush(fd_, TCIFLUSH);
+        tcflush(fd_.get(), TCIFLUSH);
     }
     sleepMs(1060);
     online_ = 0;
 }
 
 bool CModem::hangUp() {
-    if (fd_ < 0) return false;
+    if (!fd_) return false;
     if (online_) escape();
     sendCommand(commands_.hangup);
     sleepMs(10);
@@ -389,7 +402,7 @@ bool CModem::hangUp() {
         setStatus("Sorry, the modem doesn't respond.");
         return false;
     }
-    tcsendbreak(fd_, 0);
+    tcsendbreak(fd_.get(), 0);
     if (!haveSaved_) return true;  // never set up: no line settings to cycle
 
     struct termios t = working_;

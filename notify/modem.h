@@ -10,6 +10,7 @@
 
 #include "engine_io.h"
 #include "notify_log.h"
+#include "unique_fd.h"
 #include "ups_settings.h"
 
 namespace qor {
@@ -74,7 +75,7 @@ public:
     bool hangUp();
     void setOnline(bool on) { online_ = on ? 1 : 0; }
 
-    int descriptor() const { return fd_; }
+    int descriptor() const { return fd_.get(); }
     bool online() const { return online_ != 0; }
     const char* status() const { return status_; }
     const char* answer() const { return rx_; }
@@ -96,7 +97,7 @@ private:
     template <class Stop>
     bool readAnswersUntil(Stop stop);
 
-    int fd_ = -1;
+    UniqueFd fd_;
     const ModemParams* params_ = nullptr;
     uint8_t online_ = 0;
     char status_[128] = {};

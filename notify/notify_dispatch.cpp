@@ -5,7 +5,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
-#include <system_error>
+#include <exception>
 #include <thread>
 
 #include "pager_pass.h"
@@ -26,23 +26,10 @@ struct NotifyDispatch::State {
     Clock* pauseClock;
     NotifyQueue queue;
 
-    std::mutex settingsM;
-    UpsSettings* settings;  // null once the dispatch is gone
-
     mutable std::mutex m;
     mutable std::condition_variable cv;
     bool stop = false;
     int running = 0;  // workers started and not yet ended
-
-    // A copy of the record as it is now, its texts terminated; false once
-    // the record's owner has gone.
-    bool snapshot(UpsSettings& out) {
-        std::lock_guard<std::mutex> g(settingsM);
-        if (settings == nullptr) return false;
-        std::memcpy(&out, settings, sizeof out);
-        terminateTexts(out);
-        return true;
-    }
 
     bool stopping() const {
         std::lock_guard<std::mutex> g(m);
@@ -69,7 +56,8 @@ namespace {
 
 bool validCode(int32_t code) { return code >= 0 && code < kEventKinds; }
 
-void workerMain(std::shared_ptr<NotifyDispatch::State> st) {
+// `s` is the worker's own copy of the settings record (see startWorkerIfIdle).
+void workerMain(std::shared_ptr<NotifyDispatch::State> st, std::shared_ptr<const UpsSettings> s) {
     for (;;) {
         int32_t code = 0;
         // Taking the last code and clearing the busy flag are one step under
@@ -82,12 +70,11 @@ void workerMain(std::shared_ptr<NotifyDispatch::State> st) {
         if (!got) break;
 
         if (validCode(code) && !st->stopping()) {
-            auto s = std::make_unique<UpsSettings>();
-            if (st->snapshot(*s) && s->notifyFlags[2 * code + 1] != 0 && s->pagerEnable != 0) {
+            if (s->notifyFlags[2 * code + 1] != 0 && s->pagerEnable != 0) {
                 st->passes->pagerPass(code, *s);
                 st->pause(kPagerToMailPauseMs);
             }
-            if (!st->stopping() && st->snapshot(*s) && s->notifyFlags[2 * code] != 0 && s->mailEnable != 0)
+            if (!st->stopping() && s->notifyFlags[2 * code] != 0 && s->mailEnable != 0)
                 st->passes->mailPass(code, *s);
         }
 
@@ -120,18 +107,13 @@ NotifyDispatch::NotifyDispatch(UpsSettings& settings, Edition edition)
 
 NotifyDispatch::NotifyDispatch(UpsSettings& settings, Edition edition, std::shared_ptr<NotifyPasses> passes,
                                Clock* pauseClock)
-    : state_(std::make_shared<State>()) {
+    : settings_(&settings), state_(std::make_shared<State>()) {
     state_->edition = edition;
     state_->passes = std::move(passes);
     state_->pauseClock = pauseClock;
-    state_->settings = &settings;
 }
 
 NotifyDispatch::~NotifyDispatch() {
-    {
-        std::lock_guard<std::mutex> g(state_->settingsM);
-        state_->settings = nullptr;
-    }
     std::lock_guard<std::mutex> g(state_->m);
     state_->stop = true;
     state_->cv.notify_all();
@@ -153,8 +135,16 @@ void NotifyDispatch::startWorkerIfIdle() {
             ++st->running;
         }
         try {
-            std::thread(workerMain, st).detach();
-        } catch (const std::system_error&) {
+            // The one rule for the settings record: only the main thread
+            // touches it (the engine's tick, the dialogs and forms), and the
+            // worker gets its own copy, taken here on the main thread as it
+            // starts. Nothing the worker does reads the live record. A
+            // console worker empties the queue in one start: the later
+            // codes of that start use this same copy.
+            auto copy = std::make_shared<UpsSettings>(*settings_);
+            terminateTexts(*copy);
+            std::thread(workerMain, st, std::shared_ptr<const UpsSettings>(std::move(copy))).detach();
+        } catch (const std::exception&) {
             // No thread: the codes wait for the next tick with a change.
             gWorkerBusy.store(0);
             st->finished();

@@ -14,8 +14,8 @@
 
 namespace qor {
 
-// The two passes of one event, each given the copy of the settings record
-// taken at its start.
+// The two passes of one event, each given the worker's copy of the settings
+// record (taken on the main thread when the worker was started).
 class NotifyPasses {
 public:
     virtual ~NotifyPasses() = default;
@@ -43,8 +43,9 @@ public:
     // For tests: other passes, and a clock for the 5 s pause (null: real time).
     NotifyDispatch(UpsSettings& settings, Edition edition, std::shared_ptr<NotifyPasses> passes,
                    Clock* pauseClock = nullptr);
-    // Does not wait for a running worker: it lets go of the settings record,
-    // asks the worker to stop after its current pass and leaves it to finish.
+    // Does not wait for a running worker (which has its own copy of the
+    // settings): it asks the worker to stop after its current pass and
+    // leaves it to finish.
     ~NotifyDispatch() override;
     NotifyDispatch(const NotifyDispatch&) = delete;
     NotifyDispatch& operator=(const NotifyDispatch&) = delete;
@@ -52,7 +53,8 @@ public:
     // Appends the code (0..3; anything else is ignored). The engine has
     // already checked the kind's flags.
     void queueEvent(int32_t kind) override;
-    // Starts one worker when codes wait and no worker runs.
+    // Starts one worker when codes wait and no worker runs. Main thread
+    // only: it copies the settings record for the worker.
     void startWorkerIfIdle() override;
 
     int queued() const;
@@ -64,6 +66,7 @@ public:
     struct State;
 
 private:
+    UpsSettings* settings_;  // the front-end's record: main thread only
     std::shared_ptr<State> state_;
 };
 

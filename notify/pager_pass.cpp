@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "bounded_text.h"
 #include "modem.h"
 
 namespace qor {
@@ -30,14 +31,12 @@ bool pagerNumberUsable(const char* number) {
 void runPagerPass(int32_t code, const UpsSettings& s, const NotifyEnv& env) {
     ModemParams params = pagerModemParams(s);
     ModemCommands commands = ModemCommands::fromSettings(s);
-    int32_t index = (s.modemDevice >= 0 && s.modemDevice <= kPortNone) ? s.modemDevice + 1 : kDeviceNone;
-    const char* path = env.device(index);
+    const char* path = env.device(notifyDeviceIndex(s.modemDevice));
     bool none = std::strcmp(path, "none") == 0;
 
     for (int slot = 0; slot < kListSlots; ++slot) {
         char number[kTextLen];
-        std::memcpy(number, s.pagerNumbers[slot], kTextLen);
-        number[kTextLen - 1] = '\0';
+        copyBounded(number, s.pagerNumbers[slot]);
         if (env.log != nullptr && env.log->console()) env.log->sys(number);
         if (!pagerNumberUsable(number)) continue;
 

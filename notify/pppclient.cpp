@@ -17,33 +17,18 @@
 #include <cstdio>
 #include <cstring>
 
+#include "atomic_file.h"
+#include "bounded_text.h"
+#include "child_process.h"
 #include "unique_fd.h"
 
 namespace qor {
 
 namespace {
 
-void copyText(char (&dst)[kPppTextLen], const TextField& src) {
-    std::memset(dst, 0, sizeof dst);
-    size_t n = strnlen(src, kTextLen);
-    if (n > sizeof dst - 1) n = sizeof dst - 1;
-    std::memcpy(dst, src, n);
-}
-
 bool addressSet(const char* a) { return a[0] != '\0' && std::strcmp(a, "0.0.0.0") != 0; }
 
 int methodOf(int32_t auth) { return auth == 1 ? 1 : 0; }
-
-bool writeFully(int fd, const char* data, size_t len) {
-    while (len > 0) {
-        ssize_t n = ::write(fd, data, len);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        len -= static_cast<size_t>(n);
-    }
-    return true;
-}
 
 // Reads up to `len` bytes until end of file; the count read.
 size_t readFully(int fd, void* buf, size_t len) {
@@ -77,15 +62,15 @@ bool existsPath(const std::string& p) {
 
 PppSettings PppSettings::fromSettings(const UpsSettings& s) {
     PppSettings p{};
-    copyText(p.user, s.dialUser);
-    copyText(p.password, s.dialPassword);
-    copyText(p.phone, s.dialPhone);
+    copyBounded(p.user, s.dialUser);
+    copyBounded(p.password, s.dialPassword);
+    copyBounded(p.phone, s.dialPhone);
     p.auth = static_cast<int16_t>(s.dialAuth & 0xffff);
-    p.deviceIndex = (s.modemDevice >= 0 && s.modemDevice <= kPortNone) ? s.modemDevice + 1 : kDeviceNone;
+    p.deviceIndex = notifyDeviceIndex(s.modemDevice);
     p.dynamicIp = s.dynamicIp;
-    copyText(p.localIp, s.ipAddress);
-    copyText(p.netmask, s.subnetMask);
-    copyText(p.remoteIp, s.ipAddress3);
+    copyBounded(p.localIp, s.ipAddress);
+    copyBounded(p.netmask, s.subnetMask);
+    copyBounded(p.remoteIp, s.ipAddress3);
     p.defaultRoute = 1;
     p.line.carrierCheck = 0;
     p.line.flowControl = s.modemFlow;
@@ -207,6 +192,10 @@ std::vector<std::string> PppClient::buildArguments() const {
     return a;
 }
 
+// The system's own file is never missing or changed until the one rename
+// that puts the account's file in its place: the saved copy is a second
+// link to it, made first. Any failed step leaves the system's file as it
+// was and takes back what this call made.
 bool PppClient::writeSecrets(int method, const char* user, const char* password) {
     std::string line = pppSecretsLine(user, password);
     if (line.empty()) {
@@ -214,33 +203,42 @@ bool PppClient::writeSecrets(int method, const char* user, const char* password)
         return false;
     }
     std::string live = livePath(method), fresh = live + ".new", saved = live + ".old";
+    // A saved copy still there means an earlier swap could not be undone:
+    // it is the system's file, and it is not thrown away for a new swap.
+    if (existsPath(saved)) {
+        if (env_.log) env_.log->sys("dial-up secrets: an earlier copy is still set aside");
+        return false;
+    }
     ::unlink(fresh.c_str());
     // The mode is given to open and fixed with fchmod: changing the umask
     // would touch every file other threads create meanwhile.
     UniqueFd fd(::open(fresh.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!fd) return false;
-    bool ok = fchmod(fd.get(), 0600) == 0 && writeFully(fd.get(), line.data(), line.size());
+    bool ok = fchmod(fd.get(), 0600) == 0 && writeAll(fd.get(), line.data(), line.size());
     if (::close(fd.release()) != 0) ok = false;
-    if (!ok) {
-        // The system's own file stays in place.
-        ::unlink(fresh.c_str());
-        return false;
+    if (ok) {
+        if (existsPath(live)) {
+            ok = ::link(live.c_str(), saved.c_str()) == 0;
+        } else {
+            // An empty saved copy, so the restore takes the account's password
+            // out again instead of leaving it as the only live file.
+            UniqueFd empty(::open(saved.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+            ok = static_cast<bool>(empty);
+        }
+        if (ok && ::rename(fresh.c_str(), live.c_str()) != 0) {
+            ::unlink(saved.c_str());
+            ok = false;
+        }
     }
-    ::unlink(saved.c_str());
-    if (existsPath(live)) {
-        ::rename(live.c_str(), saved.c_str());
-    } else {
-        // An empty saved copy, so the restore takes the account's password
-        // out again instead of leaving it as the only live file.
-        UniqueFd empty(::open(saved.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-    }
-    return ::rename(fresh.c_str(), live.c_str()) == 0;
+    if (!ok) ::unlink(fresh.c_str());
+    return ok;
 }
 
+// One rename puts the saved copy back over the account's file; if it fails
+// the live file stays as it is (never deleted first).
 bool PppClient::restoreSecrets(int method) {
     std::string live = livePath(method), saved = live + ".old";
     if (!existsPath(saved)) return false;
-    ::unlink(live.c_str());
     return ::rename(saved.c_str(), live.c_str()) == 0;
 }
 
@@ -262,7 +260,7 @@ bool PppClient::dialInChild() {
     if (pid == 0) {
         bool ok = modem_.dial(settings_->phone);
         char c = ok ? '1' : '0';
-        writeFully(wr.get(), &c, 1);
+        writeAll(wr.get(), &c, 1);
         _exit(ok ? 0 : 1);
     }
     wr.reset();
@@ -329,6 +327,9 @@ bool PppClient::startPppd() {
         return false;
     }
     if (pid == 0) {
+        // pppd starts as a program of its own: not with our ignored SIGPIPE
+        // or the signals the forking thread blocks.
+        resetChildSignals();
         setsid();
         if (fd >= 0 && ioctl(fd, TIOCSCTTY, 0) != 0 && env_.log) env_.log->err("ioctl() failed.\n");
         if (fd >= 0 && tcsetpgrp(fd, getpid()) != 0 && env_.log) env_.log->err("tcsetpgrp() failed.\n");
@@ -341,7 +342,7 @@ bool PppClient::startPppd() {
         if (!path.empty()) execve(path.c_str(), argv.data(), envp);
         // Only the parent logs: syslog is not safe in a child of a threaded program.
         char failed = 'x';
-        if (wr) writeFully(wr.get(), &failed, 1);
+        if (wr) writeAll(wr.get(), &failed, 1);
         _exit(0);
     }
     wr.reset();

@@ -15,7 +15,7 @@ namespace qor {
 
 namespace {
 
-constexpr unsigned char kIac = 255, kDont = 254, kDo = 253, kWont = 252, kWill = 251;
+using namespace common;
 
 long long nowMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -23,41 +23,71 @@ long long nowMs() {
         .count();
 }
 
-int32_t resolverCode(int gaiError) {
+ResolveFailure resolverFailure(int gaiError) {
     switch (gaiError) {
-    case EAI_NONAME: return SmtpHostNotFound;
-    case EAI_AGAIN: return SmtpTryAgain;
-    case EAI_FAIL: return SmtpNoRecovery;
+    case EAI_NONAME: return ResolveFailure::HostNotFound;
+    case EAI_AGAIN: return ResolveFailure::TryAgain;
+    case EAI_FAIL: return ResolveFailure::NoRecovery;
 #ifdef EAI_NODATA
-    case EAI_NODATA: return SmtpNoData;
+    case EAI_NODATA: return ResolveFailure::NoData;
 #endif
-    default: return SmtpUnknownError;
+    default: return ResolveFailure::Other;
     }
 }
 
-const char* kClassNotFound = "The server was not found";
-const char* kClassNoResources = "Cannot get required system resources";
-const char* kClassConnectTimedOut = "The connection attempt to the server timed out";
-const char* kClassRefused = "The connection was refused by the server";
-const char* kClassUnreachable = "The network is unreachable";
-const char* kClassWaitTimedOut = "Timed out while waiting for the server";
+NetError netError(int err) {
+    switch (err) {
+    case ETIMEDOUT: return NetError::TimedOut;
+    case ECONNREFUSED: return NetError::Refused;
+    case ENETUNREACH: return NetError::Unreachable;
+    case ENFILE:
+    case EMFILE: return NetError::TooManyFiles;
+    case ENOBUFS: return NetError::NoBuffers;
+    default: return NetError::Other;
+    }
+}
+
+// The connected socket as the reply reader's byte stream. Reads never block
+// longer than asked; negotiation answers are sent best effort, so a flood of
+// negotiation cannot block us on answers the server never reads.
+class SocketSource : public ByteSource {
+public:
+    explicit SocketSource(int fd) : fd_(fd) {}
+
+    int read(unsigned char* buf, size_t cap, int timeoutMs) override {
+        long long deadline = nowMs() + timeoutMs;
+        for (;;) {
+            ssize_t n = ::recv(fd_, buf, cap, MSG_DONTWAIT);
+            if (n > 0) return static_cast<int>(n);
+            if (n == 0) return kEndOfStream;
+            if (errno == EINTR) continue;
+            if (errno != EAGAIN && errno != EWOULDBLOCK) return failed(errno);
+            long long left = deadline - nowMs();
+            if (left <= 0) return kTimedOut;
+            struct pollfd p {fd_, POLLIN, 0};
+            int r = ::poll(&p, 1, static_cast<int>(left > 60000 ? 60000 : left));
+            if (r < 0 && errno != EINTR) return failed(errno);
+        }
+    }
+    bool write(const unsigned char* data, size_t len) override {
+        ssize_t n = ::send(fd_, data, len, MSG_NOSIGNAL | MSG_DONTWAIT);
+        return n == static_cast<ssize_t>(len);
+    }
+    int error() const { return err_; }
+
+private:
+    int failed(int err) {
+        err_ = err;
+        return kReadFailed;
+    }
+    int fd_;
+    int err_ = 0;
+};
 
 }  // namespace
 
 std::string smtpErrorText(int32_t code) {
-    switch (code) {
-    case SmtpNoError: return "No error";
-    case SmtpUnknownError: return "Unknown error";
-    case SmtpBadParameter: return "(MIME++) bad parameter passed to function";
-    case SmtpBadUsage: return "(MIME++) bad library usage";
-    case SmtpBadWinsock: return "(MIME++) incompatible Winsock version";
-    case SmtpHostNotFound: return "Host not found";
-    case SmtpTryAgain: return "Nonauthoritative host not found";
-    case SmtpNoRecovery: return "Nonrecoverable errors: FORMERR, REFUSED, NOTIMP";
-    case SmtpNoData: return "Valid name, no data record of requested type";
-    case SmtpNoAddress: return "No address, look for MX record";
-    default: break;
-    }
+    if (const char* own = smtpCodeText(code)) return own;
     char buf[256];
     buf[0] = '\0';
     // GNU strerror_r returns the text, thread-safely.
@@ -70,8 +100,7 @@ SmtpClient::SmtpClient(NotifyLog* log) : log_(log) {}
 SmtpClient::~SmtpClient() { dropConnection(); }
 
 void SmtpClient::dropConnection() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
+    fd_.reset();
     open_ = 0;
 }
 
@@ -92,46 +121,9 @@ void SmtpClient::logLine(const char* text) {
 
 void SmtpClient::handleError(int err, Step step) {
     setCode(err);
-    switch (step) {
-    case Step::Resolve:
-        if (err >= SmtpHostNotFound && err <= SmtpNoData) {
-            errClass_ = SmtpClassNotFound;
-            errClassText_ = kClassNotFound;
-        }
-        break;
-    case Step::Socket:
-        if (err == ENFILE || err == EMFILE || err == ENOBUFS) {
-            errClass_ = SmtpClassNoResources;
-            errClassText_ = kClassNoResources;
-        }
-        break;
-    case Step::Connect:
-        if (err == ETIMEDOUT) {
-            errClass_ = SmtpClassTimedOut;
-            errClassText_ = kClassConnectTimedOut;
-        } else if (err == ECONNREFUSED) {
-            errClass_ = SmtpClassRefused;
-            errClassText_ = kClassRefused;
-        } else if (err == ENETUNREACH) {
-            errClass_ = SmtpClassUnreachable;
-            errClassText_ = kClassUnreachable;
-        }
-        break;
-    case Step::Send:
-        if (err == ENOBUFS) {
-            errClass_ = SmtpClassNoResources;
-            errClassText_ = kClassNoResources;
-        }
-        break;
-    case Step::Wait:
-        if (err == ETIMEDOUT) {
-            errClass_ = SmtpClassTimedOut;
-            errClassText_ = kClassWaitTimedOut;
-        }
-        break;
-    case Step::Read:
-    case Step::Close: break;
-    }
+    SmtpClass k = smtpClassify(step, netError(err), err);
+    errClass_ = k.cls;
+    errClassText_ = k.text;
 }
 
 void SmtpClient::setReceiveTimeout(int seconds) {
@@ -166,8 +158,8 @@ int SmtpClient::open(const char* server, int port) {
     direct.sin_port = htons(static_cast<uint16_t>(port));
     bool dotted = inet_pton(AF_INET, server, &direct.sin_addr) == 1;
 
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
+    UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!fd) {
         handleError(errno, Step::Socket);
         return -1;
     }
@@ -175,7 +167,7 @@ int SmtpClient::open(const char* server, int port) {
     int connectError = 0;
     bool connected = false;
     if (dotted) {
-        connected = ::connect(fd, reinterpret_cast<sockaddr*>(&direct), sizeof direct) == 0;
+        connected = ::connect(fd.get(), reinterpret_cast<sockaddr*>(&direct), sizeof direct) == 0;
         if (!connected) connectError = errno;
     } else {
         std::string line = std::string("name addr ") + server;
@@ -186,8 +178,8 @@ int SmtpClient::open(const char* server, int port) {
         struct addrinfo* list = nullptr;
         int g = getaddrinfo(server, nullptr, &hints, &list);
         if (g != 0) {
-            ::close(fd);
-            handleError(resolverCode(g), Step::Resolve);
+            fd.reset();
+            handleError(smtpResolverCode(resolverFailure(g)), Step::Resolve);
             logLine(errClassText_);
             return -1;
         }
@@ -195,26 +187,25 @@ int SmtpClient::open(const char* server, int port) {
             struct sockaddr_in to {};
             std::memcpy(&to, a->ai_addr, sizeof to);
             to.sin_port = htons(static_cast<uint16_t>(port));
-            if (fd < 0) fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-            if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0) {
+            if (!fd) fd.reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+            if (fd && ::connect(fd.get(), reinterpret_cast<sockaddr*>(&to), sizeof to) == 0) {
                 connected = true;
                 break;
             }
             connectError = errno;
             if (log_ != nullptr) log_->sys("list");
             // A socket whose connect failed is not reused for the next address.
-            if (fd >= 0) ::close(fd);
-            fd = -1;
+            fd.reset();
         }
         freeaddrinfo(list);
         logLine("name addr success");
     }
     if (!connected) {
-        if (fd >= 0) ::close(fd);
+        fd.reset();
         handleError(connectError, Step::Connect);
         return -1;
     }
-    fd_ = fd;
+    fd_ = std::move(fd);
     open_ = 1;
     long long start = nowMs();
     for (;;) {
@@ -234,7 +225,7 @@ int SmtpClient::sendBytes(const char* data, size_t len, bool bestEffort) {
     size_t sent = 0;
     long long deadline = nowMs() + receiveTimeoutMs_;
     while (sent < len) {
-        ssize_t n = ::send(fd_, data + sent, len - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+        ssize_t n = ::send(fd_.get(), data + sent, len - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n > 0) {
             sent += static_cast<size_t>(n);
             deadline = nowMs() + receiveTimeoutMs_;
@@ -248,7 +239,7 @@ int SmtpClient::sendBytes(const char* data, size_t len, bool bestEffort) {
                 handleError(ETIMEDOUT, Step::Send);
                 break;
             }
-            struct pollfd p {fd_, POLLOUT, 0};
+            struct pollfd p {fd_.get(), POLLOUT, 0};
             ::poll(&p, 1, static_cast<int>(left > 60000 ? 60000 : left));
             continue;
         }
@@ -258,120 +249,25 @@ int SmtpClient::sendBytes(const char* data, size_t len, bool bestEffort) {
     return static_cast<int>(sent);
 }
 
-// One byte before the deadline: 1, 0 at end of stream, -1 on a failed read,
-// -2 when the deadline passed.
-int SmtpClient::readByte(unsigned char& c, long long deadlineMs) {
-    for (;;) {
-        // Checked before every byte: a server that never stops sending
-        // must not keep us past the deadline either.
-        if (nowMs() >= deadlineMs) return -2;
-        ssize_t n = ::recv(fd_, &c, 1, MSG_DONTWAIT);
-        if (n == 1) return 1;
-        if (n == 0) {
-            peerClosed_ = true;
-            return 0;
-        }
-        if (errno == EINTR) continue;
-        if (errno != EAGAIN && errno != EWOULDBLOCK) {
-            handleError(errno, Step::Read);
-            return -1;
-        }
-        long long left = deadlineMs - nowMs();
-        if (left <= 0) return -2;
-        struct pollfd p {fd_, POLLIN, 0};
-        int r = ::poll(&p, 1, static_cast<int>(left > 60000 ? 60000 : left));
-        if (r < 0 && errno != EINTR) {
-            handleError(errno, Step::Wait);
-            return -1;
-        }
-    }
-}
-
-// Reads one reply line. The whole line, not only its first byte, must arrive
-// within the receive time-out: a server that sends an endless line, a flood
-// of negotiation or nothing at all is cut off there. Bytes past the buffer
-// are dropped.
-int SmtpClient::receiveLine() {
-    if (!open_) {
-        setCode(SmtpBadUsage);
-        return 0;
-    }
-    std::memset(reply_, 0, sizeof reply_);
-    size_t stored = 0;
-    long long deadline = nowMs() + receiveTimeoutMs_;
-    auto store = [&](unsigned char c) {
-        if (stored < sizeof reply_ - 1) reply_[stored++] = static_cast<char>(c);
-    };
-    auto timedOut = [&]() {
-        handleError(ETIMEDOUT, Step::Wait);
-        reply_[0] = '\0';
-        return -1;
-    };
-
-    // The first wait: nothing at all within the time-out.
-    {
-        struct pollfd p {fd_, POLLIN, 0};
-        int r;
-        do {
-            long long left = deadline - nowMs();
-            r = ::poll(&p, 1, static_cast<int>(left < 0 ? 0 : left));
-        } while (r < 0 && errno == EINTR);
-        if (r < 0) {
-            handleError(errno, Step::Wait);
-            return -1;
-        }
-        if (r == 0) return timedOut();
-    }
-
-    for (;;) {
-        unsigned char c;
-        int r = readByte(c, deadline);
-        if (r == -2) return timedOut();
-        if (r <= 0) break;
-        if (c == kIac) {
-            unsigned char cmd;
-            r = readByte(cmd, deadline);
-            if (r == -2) return timedOut();
-            if (r <= 0) break;
-            if (cmd == kWill || cmd == kWont || cmd == kDo || cmd == kDont) {
-                unsigned char opt;
-                r = readByte(opt, deadline);
-                if (r == -2) return timedOut();
-                if (r <= 0) break;
-                unsigned char answer[3] = {kIac, (cmd == kWill || cmd == kWont) ? kDont : kWont, opt};
-                // Best effort: a flood of negotiation must not block us on
-                // answers the server never reads.
-                sendBytes(reinterpret_cast<const char*>(answer), sizeof answer, true);
-            }
-            continue;
-        }
-        store(c);
-        if (c == '\r') {
-            r = readByte(c, deadline);
-            if (r == -2) return timedOut();
-            if (r <= 0) break;
-            store(c);
-            if (c == '\n') break;
-        }
-    }
-    reply_[stored] = '\0';
-    return static_cast<int>(stored);
-}
-
+// Reads one reply line and its code. The whole line, not only its first
+// byte, must arrive within the receive time-out: a server that sends an
+// endless line, a flood of negotiation or nothing at all is cut off there.
+// Bytes past the buffer are dropped. Multi-line replies are not joined: the
+// next read takes the next line.
 int SmtpClient::readReply() {
     std::memset(reply_, 0, sizeof reply_);
-    int n = receiveLine();
-    if (n <= 0) {
+    if (!open_) {
+        setCode(SmtpBadUsage);
         replyCode_ = -1;
         return replyCode_;
     }
-    logLine(reply_);
-    int32_t code = 0;
-    for (const char* p = reply_; *p >= '0' && *p <= '9'; ++p) {
-        if (code > 100000) break;  // a wild number must not overflow
-        code = code * 10 + (*p - '0');
-    }
-    replyCode_ = code;
+    SocketSource src(fd_.get());
+    ReadResult how{};
+    replyCode_ = readSmtpReply(src, reply_, sizeof reply_, {receiveTimeoutMs_, true}, false, &how);
+    if (how.end == ReadEnd::TimedOut) handleError(ETIMEDOUT, Step::Wait);
+    if (how.end == ReadEnd::Failed) handleError(src.error(), Step::Read);
+    if (how.end == ReadEnd::EndOfStream) peerClosed_ = true;
+    if (replyCode_ >= 0) logLine(reply_);
     return replyCode_;
 }
 
@@ -452,8 +348,7 @@ int SmtpClient::close() {
         setCode(SmtpBadUsage);
         return -1;
     }
-    int fd = fd_;
-    fd_ = -1;
+    int fd = fd_.release();
     open_ = 0;
     if (::close(fd) != 0) {
         handleError(errno, Step::Close);

@@ -9,6 +9,8 @@
 #include <string>
 
 #include "notify_log.h"
+#include "smtp_reply.h"
+#include "unique_fd.h"
 
 namespace qor {
 
@@ -30,29 +32,9 @@ enum SmtpCommand : int32_t {
     SmtpTurn = 14,
 };
 
-enum SmtpErrorClass : int32_t {
-    SmtpClassNone = 0,
-    SmtpClassNotFound = 3,
-    SmtpClassUnreachable = 5,
-    SmtpClassTimedOut = 6,
-    SmtpClassRefused = 8,
-    SmtpClassNoResources = 9,
-};
-
-enum SmtpErrorCode : int32_t {
-    SmtpNoError = 0,
-    SmtpUnknownError = 16384,
-    SmtpBadParameter = 16385,
-    SmtpBadUsage = 16386,
-    SmtpBadWinsock = 16387,
-    SmtpHostNotFound = 20480,
-    SmtpTryAgain = 20481,
-    SmtpNoRecovery = 20482,
-    SmtpNoData = 20483,
-    SmtpNoAddress = 20484,
-};
-
-// Text of an error code; system error numbers take the system's own text.
+// Error classes and codes are the portable layer's (common::SmtpErrorClass,
+// common::SmtpErrorCode). Text of an error code; system error numbers take
+// the system's own text.
 std::string smtpErrorText(int32_t code);
 
 class SmtpClient {
@@ -110,22 +92,20 @@ public:
     int port() const { return port_; }
 
 private:
-    enum class Step { Resolve, Socket, Connect, Send, Wait, Read, Close };
+    using Step = common::SmtpStep;
     void clearError();
     void handleError(int err, Step step);
     void setCode(int32_t code);
     void logLine(const char* text);
     int command(int32_t code, const char* verb, const char* arg);
     int sendBytes(const char* data, size_t len, bool bestEffort = false);
-    int receiveLine();
     int readReply();
-    int readByte(unsigned char& c, long long deadlineMs);
     void dropConnection();
 
     std::string address_;
     std::string message_;
     uint8_t open_ = 0;
-    int fd_ = -1;
+    UniqueFd fd_;
     int port_ = 0;
     std::string server_;
     int receiveTimeoutMs_ = 120000;

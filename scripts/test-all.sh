@@ -23,8 +23,30 @@ echo "== tests under the sanitizers"
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:verify_asan_link_order=0 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --output-on-failure -j"$JOBS" --timeout 600 -LE nosan)
 
-echo "== notification queue and worker under ThreadSanitizer"
-cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DQOR_WERROR=ON -DQOR_TSAN=ON -DQOR_GUI=OFF \
+echo "== ThreadSanitizer: the notification path, the console and desktop end to end"
+# qorconsole, qorgui and the test programs are built with ThreadSanitizer; the
+# sandbox's preloaded library and port daemons are not (tests/support builds
+# them without sanitizers, as for the build above). The tests: the queue and
+# worker with the settings-edit test (label tsan), the notification tests
+# (notify) and the end-to-end tests of both editions (e2e). Every report goes
+# to a file of build-tsan/tsan-reports, also those of the programs the e2e
+# tests start, and any report fails the pass.
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DQOR_WERROR=ON -DQOR_TSAN=ON \
     -DQOR_WINDOWS=OFF -DQOR_BENCH=OFF >/dev/null
-cmake --build build-tsan -j"$JOBS" --target notify_dispatch_test
-(cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -L tsan)
+cmake --build build-tsan -j"$JOBS" --target notify_dispatch_test notify_unit_test notify_sandbox_test \
+    console_notify_e2e_test console_e2e_tests console_forms_e2e_tests qorgui_e2e_test
+reports=$(pwd)/build-tsan/tsan-reports
+rm -rf "$reports" && mkdir -p "$reports"
+status=0
+supp=$(pwd)/scripts/tsan.supp
+(cd build-tsan && TSAN_OPTIONS="halt_on_error=1 suppressions=$supp log_path=$reports/tsan" \
+    ctest --output-on-failure -j"$JOBS" --timeout 900 -L 'tsan|notify|e2e' >ctest-tsan.log 2>&1) || status=$?
+cat build-tsan/ctest-tsan.log
+ran=$(sed -n 's/.* tests failed out of \([0-9]*\)$/\1/p' build-tsan/ctest-tsan.log | tail -n 1)
+found=$(find "$reports" -type f | wc -l)
+echo "ThreadSanitizer: ${ran:-0} tests run, $found reports"
+if [ "$found" -ne 0 ]; then
+    cat "$reports"/*
+    exit 1
+fi
+exit "$status"

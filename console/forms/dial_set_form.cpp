@@ -3,6 +3,7 @@
 #include <syslog.h>
 
 #include "form_rules.h"
+#include "port_tables.h"
 
 namespace qor::console {
 
@@ -13,13 +14,9 @@ CDialSetForm::CDialSetForm(UpsSettings& settings) : CConsoleForm(25, 75, 25, 75)
     add<CButton>("[ Cancel ]", 21, 42);
     add<CLabel>("Device:", 1, 3);
     add<CLabel>("Modem Device:", 2, 8);
-    struct Place {
-        const char* label;
-        int line, column;
-    };
-    const Place devices[] = {
-        {"/dev/ttyS0", 3, 8}, {"/dev/ttyS1", 3, 45}, {"/dev/ttyS2", 4, 8}, {"/dev/ttyS3", 4, 45}, {"NONE", 5, 8}};
-    for (int i = 0; i < 5; ++i) device_.push_back(addRadio(devices[i].label, devices[i].line, devices[i].column, v.device == i));
+    // Two ports a line, "NONE" on a line of its own.
+    for (int i = 0; i < kPortCount; ++i)
+        device_.push_back(addRadio(portLabel(i), 3 + i / 2, i % 2 == 0 ? 8 : 45, v.device == i));
 
     add<CLabel>("Flow Control:", 7, 8);
     const char* flows[] = {"CRTSCTS", "XON/XOFF", "NONE"};
@@ -30,8 +27,8 @@ CDialSetForm::CDialSetForm(UpsSettings& settings) : CConsoleForm(25, 75, 25, 75)
     for (int i = 0; i < 3; ++i) termination_.push_back(addRadio(terminations[i], 8 + i, 45, v.termination == i));
 
     add<CLabel>("Connection Speed:", 12, 8);
-    const char* speeds[] = {"460800", "230400", "115200", "57600", "38400", "19200", "9600", "2400"};
-    for (int i = 0; i < 8; ++i) speed_.push_back(addRadio(speeds[i], 13 + i / 4, 8 + 14 * (i % 4), v.speed == i));
+    for (int i = 0; i < kModemSpeedCount; ++i)
+        speed_.push_back(addRadio(kModemSpeeds[i].label, 13 + i / 4, 8 + 14 * (i % 4), v.speed == i));
 
     add<CLabel>("Account:", 16, 3);
     add<CLabel>("User Name:", 17, 5);

@@ -2,6 +2,7 @@
 
 #include "form_rules.h"
 #include "pager_more_form.h"
+#include "port_tables.h"
 
 namespace qor::console {
 
@@ -14,8 +15,7 @@ CPagerSetForm::CPagerSetForm(UpsSettings& settings) : CConsoleForm(24, 65, 24, 6
     add<CLabel>("Enable Pager Notification", 1, 7);
 
     add<CLabel>("Port:", 3, 8);
-    const char* ports[] = {"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyS2", "/dev/ttyS3"};
-    for (int i = 0; i < 4; ++i) port_.push_back(addRadio(ports[i], 4 + i, 8, v.port == i));
+    for (int i = 0; i < kPortNone; ++i) port_.push_back(addRadio(portLabel(i), 4 + i, 8, v.port == i));
 
     add<CLabel>("Baud Rate:", 3, 35);
     const char* bauds[] = {"2400", "4800", "9600", "115200"};
@@ -38,7 +38,7 @@ CPagerSetForm::CPagerSetForm(UpsSettings& settings) : CConsoleForm(24, 65, 24, 6
     number_->setText(v.number.c_str());
     add<CButton>("[ MORE ]", 18, 45);
     // The "NONE" port comes last in the array but belongs to the port group.
-    port_.push_back(addRadio("NONE", 8, 8, v.port == kPortNone));
+    port_.push_back(addRadio(portLabel(kPortNone), 8, 8, v.port == kPortNone));
 
     addGroup(port_);
     addGroup(baud_);

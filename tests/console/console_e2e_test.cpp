@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -131,24 +132,40 @@ TEST(ConsoleE2E, MainsFailAndReturnThenBatteryLowThenCablePulled) {
     EXPECT_EQ(sb.waitExit(5000), 0);
 }
 
-TEST(ConsoleE2E, CountDownEndsInARecordedHaltWithDtrRaisedFirst) {
+// When the line file changed, as the sandbox recorded it.
+double linesChangedAt(const Sandbox& sb, const std::string& port) {
+    struct stat st {};
+    if (::stat(sb.path("serial/" + port + "/lines").c_str(), &st) != 0) return 0;
+    return static_cast<double>(st.st_mtim.tv_sec) + st.st_mtim.tv_nsec / 1e9;
+}
+
+// One-second steps: the halt comes one minute after the mains failed, within
+// one tick, however long each tick's probe and painting take.
+TEST(ConsoleE2E, CountDownEndsInARecordedHaltOnTimeWithDtrRaisedFirst) {
     QOR_SANDBOX_REQUIRE_ROOT();
     Sandbox sb;
     sb.port("ttyS0");
     sb.setLines("ttyS0", true, true);
     ASSERT_TRUE(sb.seedEtc("Qor.conf", settingsImage([](qor::UpsSettings& s) {
         s.expBatMin = 1;
-        s.periodSec = 15;
+        s.periodSec = 1;
     })));
     ASSERT_TRUE(sb.startInTmux({QORCONSOLE}, console()));
     ASSERT_TRUE(sb.waitForScreen("UPS is installed on: /dev/ttyS0", 6000)) << sb.screen();
     sb.setLines("ttyS0", true, false);
-    ASSERT_TRUE(sb.waitForScreen("Shutdown count down : 60 Seconds", 3000)) << sb.screen();
+    double failedAt = linesChangedAt(sb, "ttyS0");
+    ASSERT_TRUE(sb.waitForScreen("System AC power : Fail", 3000)) << sb.screen();
     EXPECT_TRUE(sb.waitForScreen("Shutdown count down : 45 Seconds", 20000)) << sb.screen();
-    ASSERT_TRUE(waitUntil([&] { return !sb.haltLog().empty(); }, 75000));
+    ASSERT_TRUE(waitUntil([&] { return !sb.haltLog().empty(); }, 90000));
     auto halt = sb.haltLog().front();
     ASSERT_FALSE(halt.argv.empty());
     EXPECT_EQ(halt.argv[0], "/sbin/halt");
+    // The failure is seen at the next tick (up to 1 s later), which takes the
+    // first step; 59 more steps follow, one a second.
+    double late = halt.time - failedAt;
+    std::printf("halt %.2f s after the mains failed\n", late);
+    EXPECT_GE(late, 59.0 - 0.2) << "halted " << late << " s after the mains failed";
+    EXPECT_LE(late, 61.0 + 0.5) << "halted " << late << " s after the mains failed";
     auto ctl = sb.controlLog("ttyS0");
     ASSERT_FALSE(ctl.empty());
     // The last line change before the halt raised DTR and dropped RTS.
@@ -163,6 +180,62 @@ TEST(ConsoleE2E, CountDownEndsInARecordedHaltWithDtrRaisedFirst) {
     sb.setLines("ttyS0", true, true);
     EXPECT_TRUE(sb.waitForScreen("System AC power : OK", 3000)) << sb.screen();
     EXPECT_EQ(sb.stop(5000), 0);
+}
+
+// A damaged or hand-made file with a battery time whose seconds do not fit 32
+// bits: the count-down saturates instead of turning negative and halting at
+// the first step.
+TEST(ConsoleE2E, WildBatteryTimeNeitherOverflowsNorHalts) {
+    QOR_SANDBOX_REQUIRE_ROOT();
+    Sandbox sb;
+    sb.port("ttyS0");
+    sb.setLines("ttyS0", true, false);  // found already on battery
+    ASSERT_TRUE(sb.seedEtc("Qor.conf", settingsImage([](qor::UpsSettings& s) {
+        s.expBatMin = 40000000;
+        s.periodSec = 1;
+    })));
+    ASSERT_TRUE(sb.startInTmux({QORCONSOLE}, console()));
+    ASSERT_TRUE(sb.waitForScreen("System AC power : Fail", 6000)) << sb.screen();
+    EXPECT_TRUE(sb.waitForScreen("Shutdown count down : 21474836", 2000)) << sb.screen();
+    ::usleep(2500 * 1000);
+    EXPECT_TRUE(sb.haltLog().empty());
+    sb.sendKeys({"C-x"});
+    EXPECT_EQ(sb.waitExit(5000), 0);
+}
+
+// Idle, the console sleeps from tick to tick (the probe's 100 ms wait aside)
+// and sends the terminal nothing while nothing on the screen changes.
+TEST(ConsoleE2E, IdleConsoleWakesOnlyForItsTicksAndWritesNothing) {
+    QOR_SANDBOX_REQUIRE_ROOT();
+    Sandbox sb;
+    sb.port("ttyS0");
+    sb.setLines("ttyS0", true, true);
+    ASSERT_TRUE(sb.startInTmux({QORCONSOLE}, console()));
+    ASSERT_TRUE(sb.waitForScreen("UPS is installed on: /dev/ttyS0", 6000)) << sb.screen();
+    ::usleep(1500 * 1000);
+    auto wakeUps = [&] {
+        std::string out;
+        sb.enter({"sh", "-c", "grep ^voluntary_ctxt_switches /proc/$(pidof qorconsole)/status"}, &out);
+        return std::atol(out.substr(out.find(':') + 1).c_str());
+    };
+    std::string bytesFile = sb.path("idle-output");
+    auto tmux = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"tmux", "-S", sb.path(".tmux.sock")});
+        auto c = qor::sandbox::spawn(args);
+        return c != nullptr && c->wait(5000) == 0;
+    };
+    ASSERT_TRUE(tmux({"pipe-pane", "-t", "qor", "-o", "cat >> " + bytesFile}));
+    long before = wakeUps();
+    constexpr int kSeconds = 5;
+    ::usleep(kSeconds * 1000 * 1000);
+    long woke = wakeUps() - before;
+    ASSERT_TRUE(tmux({"pipe-pane", "-t", "qor"}));
+    std::string written = qor::sandbox::readFile(bytesFile).value_or("");
+    EXPECT_EQ(written.size(), 0u) << "sent the terminal: " << written;
+    EXPECT_GT(woke, 0);
+    EXPECT_LE(woke, 2 * kSeconds + 2) << "voluntary context switches in " << kSeconds << " s";
+    sb.sendKeys({"C-x"});
+    EXPECT_EQ(sb.waitExit(5000), 0);
 }
 
 TEST(ConsoleE2E, CtrlXAndTerminatingSignalsEndWithStatusZeroAndARestoredTerminal) {

@@ -20,6 +20,7 @@ public:
     std::vector<int> lineWrites;        // every setLines mode
     int openCount = 0;                  // currently open descriptors
     std::string current;
+    int descriptor = 3;                 // what a successful open returns
 
     void plug(const std::string& path, bool dcd, bool cts) {
         status[path] = (dcd ? kLineCar : 0) | (cts ? kLineCts : 0);
@@ -29,7 +30,7 @@ public:
         current = path;
         opened.push_back(path);
         ++openCount;
-        return 3;
+        return descriptor;
     }
     bool isOpen() const override { return !current.empty(); }
     int setLines(int mode) override {

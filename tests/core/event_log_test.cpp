@@ -1,7 +1,10 @@
 #include "event_log.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <cstdio>
 #include <filesystem>
@@ -83,6 +86,33 @@ TEST(EventLog, ConsoleAppendsEachRecordAtOnceAndNeverTrims) {
     ASSERT_EQ(out.size(), 2u);
     EXPECT_EQ(out[0].time, 78);
     EXPECT_EQ(out[1].kind, EvConnectFail);
+    fs::remove(path);
+}
+
+// A full disk (/dev/full takes the open and refuses the write) and a file-size
+// limit hit half-way through the record (a short write): the append reports
+// the failure and the records already stored stay as they were.
+TEST(EventLog, FailedAppendIsReportedAndKeepsWhatWasStored) {
+    EXPECT_FALSE(appendEvent(EvAcFail, 1, "/dev/full"));
+
+    std::string path = tempPath("short");
+    writeRecords(path, 2);
+    struct rlimit old {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    struct rlimit tight = old;
+    tight.rlim_cur = 2 * 8 + 4;  // room for half a record
+    auto oldXfsz = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tight), 0);
+    bool appended = appendEvent(EvBatteryLow, 99, path.c_str());
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldXfsz);
+    EXPECT_FALSE(appended);
+    EXPECT_EQ(fs::file_size(path), 2u * 8) << "no torn record is left behind";
+    std::vector<event> out;
+    ASSERT_TRUE(readEventsNewestFirst(path.c_str(), 10, out));
+    ASSERT_EQ(out.size(), 2u);
+    EXPECT_EQ(out[0].time, 1001);
+    EXPECT_EQ(out[1].time, 1000);
     fs::remove(path);
 }
 

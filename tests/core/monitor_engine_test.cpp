@@ -83,7 +83,7 @@ TEST(MonitorEngine, MainsFailingAtStartBecomesAnEventOnlyOnTheSecondTick) {
         rig.set(Mains::Fail);
         rig.tick();
         EXPECT_EQ(rig.s.upsState, AcFail);
-        EXPECT_EQ(rig.engine.displayState(), 3);
+        EXPECT_EQ(rig.engine.displayState(), DisplayAcFail);
         EXPECT_TRUE(rig.events.kinds.empty());
         EXPECT_TRUE(rig.notifier.queued.empty());
         rig.engine.setCountDownSec(12345);
@@ -262,7 +262,7 @@ TEST(MonitorEngine, DesktopFailedDetectionEndsTheTickEarly) {
     Rig rig(Edition::Desktop);
     rig.line.status.clear();
     EXPECT_FALSE(rig.tick());
-    EXPECT_EQ(rig.engine.displayState(), 1);
+    EXPECT_EQ(rig.engine.displayState(), DisplayNotInstalled);
     EXPECT_EQ(rig.engine.prevBits(), 0);
     EXPECT_EQ(rig.view.repaints, 1);
 }

@@ -1,5 +1,7 @@
 #include "settings_file.h"
 
+#include "event_log.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -153,6 +155,36 @@ TEST_F(SettingsFileTest, UnwritableFolderLosesNothingInMemory) {
     for (auto& e : fs::directory_iterator(dir)) files += e.is_regular_file();
     EXPECT_EQ(files, 1u);
     EXPECT_NE(before, bytes());
+}
+
+// The record holds the dial-up password in clear: only its owner may read it,
+// a new file and an old one alike; the event log stays readable.
+TEST_F(SettingsFileTest, SettingsFileIsPrivateEventLogIsNot) {
+    auto mode = [](const std::string& p) {
+        struct stat st {};
+        return ::stat(p.c_str(), &st) == 0 ? static_cast<int>(st.st_mode & 07777) : -1;
+    };
+    UpsSettings s;
+    initSettings(s, Edition::Console, path.c_str());
+    ::umask(022);
+    ASSERT_TRUE(saveSettings(s, path.c_str()));
+    EXPECT_EQ(mode(path), 0600);
+    ASSERT_EQ(::chmod(path.c_str(), 0664), 0);
+    ASSERT_TRUE(saveSettings(s, path.c_str()));
+    EXPECT_EQ(mode(path), 0600) << "group and other lose their bits";
+    // A settings path that is a link is rewritten in place, through the link.
+    std::string target = (dir / "real.conf").string();
+    ASSERT_EQ(::rename(path.c_str(), target.c_str()), 0);
+    ASSERT_EQ(::chmod(target.c_str(), 0644), 0);
+    ASSERT_EQ(::symlink(target.c_str(), path.c_str()), 0);
+    ASSERT_TRUE(saveSettings(s, path.c_str()));
+    EXPECT_EQ(mode(target), 0600);
+
+    std::string log = (dir / "Qor.event").string();
+    EventList list;
+    list.recordEvent(EvAcFail, 1);
+    ASSERT_TRUE(list.saveEvents(log.c_str()));
+    EXPECT_EQ(mode(log), 0644);
 }
 
 TEST(UpsSettings, SetTextStoresAtMost255CharactersAndZeroesTheRest) {

@@ -27,7 +27,10 @@ public:
     std::string openPath;
     int fd = 0;
 
+    std::function<void()> onOpen;  // sees the window as the scan does
+
     int open(const char* path) override {
+        if (onOpen) onOpen();
         opened.push_back(path);
         openPath = path;
         fd = 7;
@@ -90,7 +93,6 @@ struct Rig {
         d.clock = &clock;
         d.shell = &shell;
         d.notifier = &notifier;
-        d.useDefaultNotifier = false;
         d.settingsPath = path("Qor.conf");
         d.eventPath = path("Qor.event");
         d.mouseLinkPath = path("mouse");

@@ -70,6 +70,33 @@ TEST_F(HelpWindowTest, ListFilesAreQt3DataStreams) {
     EXPECT_TRUE(readStringListFile(dir.filePath("torn")).isEmpty());
 }
 
+// Highest address-space size of this process so far, in kB.
+long vmPeakKb() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmPeak:")) return line.mid(7).trimmed().split(' ').value(0).toLong();
+    return -1;
+}
+
+// A damaged file whose count is wild reads as empty, without the list being
+// sized for that many entries first (a count of 2^28 asks for gigabytes).
+TEST_F(HelpWindowTest, WildCountReadsAsEmptyWithoutReservingForIt) {
+    for (quint32 count : {0x10000000u, 0xFFFFFFF0u, 3u}) {
+        QFile f(dir.filePath("wild"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QDataStream out(&f);
+        out.setVersion(QDataStream::Qt_3_3);
+        out << count << QStringLiteral("a") << QStringLiteral("b");
+        f.close();
+        long before = vmPeakKb();
+        QStringList read;
+        EXPECT_NO_THROW(read = readStringListFile(dir.filePath("wild"))) << count;
+        EXPECT_TRUE(read.isEmpty()) << count;
+        EXPECT_LT(vmPeakKb() - before, 256 * 1024) << "address space grew for count " << count;
+    }
+}
+
 TEST_F(HelpWindowTest, HistoryOfTwentyFiveLoadsTheLastTwenty) {
     QStringList stored = numbered(QStringLiteral("/doc/page"), 25);
     ASSERT_TRUE(writeStringListFile(files.history, stored));

@@ -14,7 +14,9 @@
 #include <QMouseEvent>
 #include <QTest>
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "button_bar.h"
 #include "cui_main.h"
@@ -335,6 +337,34 @@ TEST_F(MainWindowTest, DetectWithNoUpsShowsNotInstalled) {
     EXPECT_EQ(window->engine().displayState(), DisplayNormal);
 }
 
+// The scan blocks the event loop, so the detecting panel must be painted
+// before it starts, not merely asked for.
+TEST_F(MainWindowTest, DetectPaintsTheDetectingPanelBeforeTheScan) {
+    struct PaintLog : QObject {
+        const CUIMain* window = nullptr;
+        std::vector<int32_t> states;
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::Paint) states.push_back(window->engine().displayState());
+            return false;
+        }
+    } paints;
+    paints.window = window.get();
+    window->timeUP();
+    ASSERT_EQ(window->engine().displayState(), DisplayNormal);
+    QApplication::processEvents();
+    window->installEventFilter(&paints);
+    std::vector<std::vector<int32_t>> seenAtOpen;
+    rig.line.onOpen = [&] { seenAtOpen.push_back(paints.states); };
+    rig.line.upsPort = "none";
+    QTest::mouseClick(window.get(), Qt::LeftButton, Qt::NoModifier, buttonRect(ButtonDetect).center());
+    window->removeEventFilter(&paints);
+    ASSERT_FALSE(seenAtOpen.empty());
+    EXPECT_NE(std::find(seenAtOpen.front().begin(), seenAtOpen.front().end(), DisplayDetecting),
+              seenAtOpen.front().end())
+        << "the detecting panel was not on the screen while the ports were scanned";
+    EXPECT_EQ(window->engine().displayState(), DisplayNotInstalled);
+}
+
 TEST_F(MainWindowTest, HelpOpensAnIndependentViewerPerClick) {
     auto helpWindows = [] {
         QList<HelpWindow*> out;
@@ -410,6 +440,42 @@ TEST(MainWindowLog, LoadedAtStartAndSavedByTheDestructor) {
     EXPECT_EQ(saved[1].time, 2000);
     EXPECT_EQ(saved[2].kind, EvConnectFail);
     EXPECT_EQ(saved[2].time, static_cast<int32_t>(rig.clock.t));
+}
+
+// A test that forgets a field must not reach the machine: the real ports,
+// halt command and files are main()'s explicit choice.
+TEST(MainWindowDepsSafety, DefaultsReachNothingAndOnlySystemNamesTheMachine) {
+    MainWindowDeps none;
+    // Checked first and fatally: a window on the old defaults would open the
+    // real ports and write /etc.
+    ASSERT_TRUE(none.settingsPath.empty() && none.eventPath.empty() && none.mouseLinkPath.empty());
+    ASSERT_TRUE(none.helpFiles.history.isEmpty() && none.helpFiles.bookmarks.isEmpty());
+    ASSERT_EQ(none.line, nullptr);
+    ASSERT_EQ(none.shell, nullptr);
+
+    MainWindowDeps machine = MainWindowDeps::system();
+    EXPECT_EQ(machine.settingsPath, "/etc/Qor.conf");
+    EXPECT_EQ(machine.eventPath, "/etc/Qor.event");
+    EXPECT_EQ(machine.mouseLinkPath, "/dev/mouse");
+    EXPECT_EQ(machine.helpFiles.history, QStringLiteral("/etc/Qor.his"));
+
+    // On the stand-ins no port answers and the count-down can never run a command.
+    QTemporaryDir cwd;
+    ASSERT_TRUE(cwd.isValid());
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(cwd.path()));
+    {
+        none.startTick = false;
+        CUIMain w(none, nullptr, "Halvora Qor", Qt::WindowFlags());
+        w.timeUP();
+        EXPECT_EQ(w.engine().displayState(), DisplayNotInstalled);
+        EXPECT_STREQ(w.settings().upsPort, "NOT INSTALLED");
+        onNextModal([](QDialog* d) { d->reject(); });
+        w.option();  // saves the settings whatever the outcome: to no file here
+    }
+    EXPECT_TRUE(QDir(cwd.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).isEmpty())
+        << "a window on stand-ins wrote files";
+    QDir::setCurrent(before);
 }
 
 TEST(MainWindowLook, WindowsStyleAndGreyPalette) {

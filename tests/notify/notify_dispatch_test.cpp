@@ -227,25 +227,96 @@ TEST(NotifyWorker, ProducerAndWorkerRaceWithoutStrandingACode) {
     EXPECT_EQ(r.dispatch->queued(), 0);
 }
 
-TEST(NotifyWorker, EachPassUsesTheCopyTakenAtItsStart) {
+TEST(NotifyWorker, BothPassesOfAStartUseTheCopyTakenAsTheWorkerStarted) {
     Rig r(Edition::Console);
     setText(r.s.msgAcFail, "first");
-    // The front-end edits the record while the pager pass runs; the pager
-    // pass keeps its copy, the mail pass (which starts later) sees the edit.
-    std::atomic<bool> edited{false};
-    r.passes->duringPass = [&] {
-        if (!edited.exchange(true)) {
-            // Stands for the options dialog; no pass reads the record now.
-            setText(r.s.msgAcFail, "second");
-        }
-    };
+    // The front-end edits the record while the pager pass runs (the test
+    // holds the pass so the edit lands in the middle of it): the passes of
+    // this start keep the copy the start took, the next start sees the edit.
+    r.passes->hold();
+    r.dispatch->queueEvent(EvAcFail);
+    r.dispatch->startWorkerIfIdle();
+    ASSERT_TRUE(r.passes->waitEntered(1, 5000));
+    setText(r.s.msgAcFail, "second");
+    r.passes->release();
+    ASSERT_TRUE(r.dispatch->waitIdle(5000));
     r.dispatch->queueEvent(EvAcFail);
     r.dispatch->startWorkerIfIdle();
     ASSERT_TRUE(r.dispatch->waitIdle(5000));
     auto calls = r.passes->calls();
-    ASSERT_EQ(calls.size(), 2u);
+    ASSERT_EQ(calls.size(), 4u);
     EXPECT_EQ(calls[0].text, "first");
-    EXPECT_EQ(calls[1].text, "second");
+    EXPECT_EQ(calls[1].text, "first");
+    EXPECT_EQ(calls[2].text, "second");
+    EXPECT_EQ(calls[3].text, "second");
+}
+
+// Every text field of the record, the engine's upsPort among them.
+std::vector<char*> textFields(UpsSettings& s) {
+    std::vector<char*> f = {s.upsPort,      s.msgAcFail,       s.msgLowBat,      s.msgAcRecoveried, s.msgConnectFail,
+                            s.sufAcFail,    s.sufLowBat,       s.sufAcRecoveried, s.sufConnectFail, s.smtpServer,
+                            s.dialUser,     s.dialPassword,    s.dialPhone,      s.modemInit,       s.modemDial,
+                            s.modemHangup,  s.modemEscape,     s.ipAddress,      s.subnetMask,      s.ipAddress3};
+    for (int i = 0; i < kListSlots; ++i) {
+        f.push_back(s.mailNames[i]);
+        f.push_back(s.mailAddrs[i]);
+        f.push_back(s.pagerNumbers[i]);
+    }
+    return f;
+}
+
+// Reads the whole copy it is given, slowly, and counts copies that do not
+// hold one generation of edits throughout.
+class ReadingPasses : public NotifyPasses {
+public:
+    void pagerPass(int32_t, const UpsSettings& s) override { read(s); }
+    void mailPass(int32_t, const UpsSettings& s) override { read(s); }
+    std::atomic<int> passes{0}, torn{0};
+
+private:
+    void read(const UpsSettings& s) {
+        UpsSettings& r = const_cast<UpsSettings&>(s);  // only read
+        for (int round = 0; round < 20; ++round) {
+            std::vector<char*> f = textFields(r);
+            char gen = f[0][0];
+            for (char* t : f)
+                if (t[0] != gen || std::strlen(t) != kTextLen - 1 || t[kTextLen - 2] != gen || s.upsState != gen % 4)
+                    ++torn;
+        }
+        ++passes;
+    }
+};
+
+TEST(NotifyWorker, TheMainThreadEditsEveryTextFieldWhilePassesRun) {
+    // The ticks, dialogs and forms keep writing the record on the main
+    // thread while workers run passes; each pass must see one whole state of
+    // the record (and, under ThreadSanitizer, no access may race).
+    auto passes = std::make_shared<ReadingPasses>();
+    UpsSettings s{};
+    storeDefaults(s, Edition::Console);
+    s.pagerEnable = 1;
+    s.mailEnable = 1;
+    FakeClock clock;
+    NotifyDispatch d(s, Edition::Console, passes, &clock);
+    auto stamp = [&](int n) {
+        char gen = static_cast<char>('a' + n % 26);
+        for (char* t : textFields(s)) {
+            std::memset(t, gen, kTextLen - 1);
+            t[kTextLen - 1] = '\0';
+        }
+        s.upsState = gen % 4;
+    };
+    stamp(0);
+    auto t0 = std::chrono::steady_clock::now();
+    int n = 0;
+    while (passes->passes < 200 && std::chrono::steady_clock::now() - t0 < std::chrono::seconds(20)) {
+        d.queueEvent(n % kEventKinds);
+        d.startWorkerIfIdle();  // the tick: main thread
+        stamp(++n);             // the dialogs and the engine: main thread
+    }
+    ASSERT_TRUE(d.waitIdle(10000));
+    EXPECT_GE(passes->passes.load(), 200);
+    EXPECT_EQ(passes->torn.load(), 0);
 }
 
 TEST(NotifyWorker, UnterminatedTextsReachThePassTerminated) {

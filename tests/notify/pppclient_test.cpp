@@ -4,12 +4,14 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "hayes_emulator.h"
 #include "notify_test_support.h"
@@ -140,6 +142,16 @@ TEST(PppClient, SecretsAreSwappedAndRestored) {
     bad.secretsDir = (d.path / "missing").string();
     PppClient b(&p, ModemCommands::defaults(), bad);
     EXPECT_FALSE(b.writeSecrets(0, "joe", "pw"));
+
+    // Something the system's file cannot be set aside to: the swap fails and
+    // the system's file stays; nor can the restore put that "copy" back, and
+    // the live file is not deleted for it.
+    fs::create_directories(saved / "busy");
+    EXPECT_FALSE(c.writeSecrets(0, "joe", "pw"));
+    EXPECT_EQ(slurp(live), "system line\n");
+    EXPECT_FALSE(fs::exists(d.path / "pap-secrets.new"));
+    EXPECT_FALSE(c.restoreSecrets(0));
+    EXPECT_EQ(slurp(live), "system line\n");
 }
 
 TEST(PppClient, NoDeviceMeansNoDial) {
@@ -242,6 +254,64 @@ TEST(PppClient, CredentialsThatCouldInjectAreRefusedBeforeDialling) {
     PppClient c(&r.p, ModemCommands::defaults(), r.env);
     EXPECT_FALSE(c.connect());
     EXPECT_TRUE(r.emu->commands().empty());
+    EXPECT_EQ(slurp(r.dir.path / "pap-secrets"), "system\n");
+}
+
+TEST(PppClient, NoDescriptorsLeftForTheDialIsAFailedDialNotTheEnd) {
+    DialRig r(HayesOptions::Dial::Connect);
+    PppClient c(&r.p, ModemCommands::defaults(), r.env);
+    // Room for the modem's descriptor and none for the pipe to the dialling child.
+    int lowest = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(lowest, 0);
+    ::close(lowest);
+    struct rlimit old {};
+    getrlimit(RLIMIT_NOFILE, &old);
+    struct rlimit tight = old;
+    tight.rlim_cur = static_cast<rlim_t>(lowest + 1);
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &tight), 0);
+    bool connected = c.connect();
+    setrlimit(RLIMIT_NOFILE, &old);
+    EXPECT_FALSE(connected);
+    EXPECT_NE(r.log.outText().find("Dialup failed....\n"), std::string::npos);
+    EXPECT_EQ(slurp(r.dir.path / "pap-secrets"), "system\n");
+}
+
+TEST(PppClient, PppdStartsWithDefaultSignalsAndIsKilledWhenItIgnoresTerm) {
+    DialRig r(HayesOptions::Dial::Connect);
+    // A pppd that reports its signal state and then will not end on SIGTERM.
+    fs::path report = r.dir.path / "pppd-signals";
+    {
+        std::ofstream script(r.dir.path / "pppd");
+        // Read by the shell itself: a shell blocks every signal for a moment
+        // while it forks, so a child reading its status could see that.
+        script << "#!/bin/sh\nwhile read -r k v; do case $k in Sig[IB]*) echo \"$k$v\";; esac\n"
+               << "done < /proc/$$/status > " << report.string() << ".part\n"
+               << "/bin/mv " << report.string() << ".part " << report.string() << "\n"
+               << "trap '' TERM\nexec /bin/sleep 60\n";
+    }
+    fs::permissions(r.dir.path / "pppd", fs::perms::owner_all);
+    // The monitors ignore SIGPIPE; the calling thread blocks a signal too.
+    struct sigaction ign {}, oldPipe {};
+    ign.sa_handler = SIG_IGN;
+    sigaction(SIGPIPE, &ign, &oldPipe);
+    sigset_t usr1, oldMask;
+    sigemptyset(&usr1);
+    sigaddset(&usr1, SIGUSR1);
+    pthread_sigmask(SIG_BLOCK, &usr1, &oldMask);
+
+    PppClient c(&r.p, ModemCommands::defaults(), r.env);
+    bool connected = c.connect();
+    pthread_sigmask(SIG_SETMASK, &oldMask, nullptr);
+    sigaction(SIGPIPE, &oldPipe, nullptr);
+    ASSERT_TRUE(connected);
+    pid_t pid = c.pppdPid();
+    ASSERT_GT(pid, 0);
+    for (int i = 0; i < 500 && !fs::exists(report); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(slurp(report), "SigBlk:0000000000000000\nSigIgn:0000000000000000\n");
+
+    EXPECT_TRUE(c.disconnect());
+    EXPECT_EQ(::kill(pid, 0), -1);  // gone and reaped
+    EXPECT_EQ(errno, ESRCH);
     EXPECT_EQ(slurp(r.dir.path / "pap-secrets"), "system\n");
 }
 

@@ -69,7 +69,7 @@ TEST(SmtpClient, RefusalThenSilenceFailsAfterTheReceiveTimeOut) {
     EXPECT_GE(ms, 350);
     EXPECT_LT(ms, 2000);
     EXPECT_FALSE(c.isOpen());
-    EXPECT_EQ(c.errorClass(), SmtpClassTimedOut);
+    EXPECT_EQ(c.errorClass(), common::SmtpClassTimedOut);
     EXPECT_STREQ(c.errorClassText(), "Timed out while waiting for the server");
     EXPECT_EQ(c.errorCode(), ETIMEDOUT);
 }
@@ -162,7 +162,7 @@ TEST(SmtpClient, EndlessLinesAndNegotiationFloodsAreCutOff) {
         long ms = msSince(t0);
         stop = true;
         EXPECT_LT(ms, 2000);
-        EXPECT_EQ(c.errorClass(), SmtpClassTimedOut);
+        EXPECT_EQ(c.errorClass(), common::SmtpClassTimedOut);
         EXPECT_LT(std::strlen(c.reply()), SmtpClient::kBufferLen);
         c.close();
     }
@@ -173,7 +173,7 @@ TEST(SmtpClient, ErrorStateOfMisuseAndRefusal) {
     EXPECT_EQ(c.errorCode(), 0);
     EXPECT_STREQ(c.errorCodeText(), "No error");
     EXPECT_EQ(c.noop(), 0);
-    EXPECT_EQ(c.errorCode(), SmtpBadUsage);
+    EXPECT_EQ(c.errorCode(), common::SmtpBadUsage);
     EXPECT_STREQ(c.errorCodeText(), "(MIME++) bad library usage");
     EXPECT_EQ(c.close(), -1);
     EXPECT_EQ(c.sendMessage(), 0);
@@ -188,7 +188,7 @@ TEST(SmtpClient, ErrorStateOfMisuseAndRefusal) {
         port = gone.port();
     }
     EXPECT_EQ(c.open("127.0.0.1", port), -1);
-    EXPECT_EQ(c.errorClass(), SmtpClassRefused);
+    EXPECT_EQ(c.errorClass(), common::SmtpClassRefused);
     EXPECT_STREQ(c.errorClassText(), "The connection was refused by the server");
     EXPECT_EQ(c.errorCode(), ECONNREFUSED);
 

@@ -33,9 +33,21 @@ const ValueLayout kLayouts[] = {
     {value::kBootGui, ValueKind::Dword, 4},
 };
 
-bool WriteIfMissing(SettingsStore& store, const char* name, ValueKind kind, const void* data,
-                    std::uint32_t size) {
-    if (store.Exists(name)) return false;
+// True when the value reads back as the program reads it: of its kind, a
+// DWORD of exactly 4 bytes, a string or record no longer than its size.
+bool Readable(SettingsStore& store, const char* name, ValueKind kind, std::uint32_t size) {
+    unsigned char buf[kListSize];
+    if (size > sizeof buf) return false;
+    std::uint32_t got = 0;
+    if (!store.Read(name, kind, buf, size, &got)) return false;
+    return kind != ValueKind::Dword || got == size;
+}
+
+// A value that cannot be read (missing, or of the wrong type or size) gets
+// its default; otherwise every later read would refuse it for ever.
+bool WriteUnlessReadable(SettingsStore& store, const char* name, ValueKind kind, const void* data,
+                         std::uint32_t size) {
+    if (Readable(store, name, kind, size)) return false;
     return store.Write(name, kind, data, size);
 }
 
@@ -57,26 +69,26 @@ int WriteMissingDefaults(SettingsStore& store) {
     if (!store.EnsureKey()) return 0;
     int written = 0;
     const std::uint32_t zero = 0;
-    written += WriteIfMissing(store, value::kEnableNotification, ValueKind::Dword, &zero, 4);
+    written += WriteUnlessReadable(store, value::kEnableNotification, ValueKind::Dword, &zero, 4);
 
     unsigned char event[kEventValueSize];
     FormatEventValue(value::kPowerFailWarning, 0, event);
-    written += WriteIfMissing(store, value::kPowerFailWarning, ValueKind::Binary, event, sizeof event);
+    written += WriteUnlessReadable(store, value::kPowerFailWarning, ValueKind::Binary, event, sizeof event);
     FormatEventValue(value::kPowerRestored, 0, event);
-    written += WriteIfMissing(store, value::kPowerRestored, ValueKind::Binary, event, sizeof event);
+    written += WriteUnlessReadable(store, value::kPowerRestored, ValueKind::Binary, event, sizeof event);
     FormatEventValue(value::kBatteryLow, 0, event);
-    written += WriteIfMissing(store, value::kBatteryLow, ValueKind::Binary, event, sizeof event);
+    written += WriteUnlessReadable(store, value::kBatteryLow, ValueKind::Binary, event, sizeof event);
 
     static const unsigned char kZeros[kListSize] = {};
-    written += WriteIfMissing(store, value::kEmailSetting, ValueKind::Binary, kZeros, kEmailSettingSize);
-    written += WriteIfMissing(store, value::kEmailAddress, ValueKind::Binary, kZeros, kListSize);
+    written += WriteUnlessReadable(store, value::kEmailSetting, ValueKind::Binary, kZeros, kEmailSettingSize);
+    written += WriteUnlessReadable(store, value::kEmailAddress, ValueKind::Binary, kZeros, kListSize);
 
     unsigned char modem[kModemSettingSize];
     FormatModemSetting(DefaultModemSetting(), modem);
-    written += WriteIfMissing(store, value::kModemSetting, ValueKind::Binary, modem, sizeof modem);
-    written += WriteIfMissing(store, value::kSpecialInitString, ValueKind::String, kZeros, kModemStringSize);
-    written += WriteIfMissing(store, value::kDialingPrefix, ValueKind::String, kZeros, kModemStringSize);
-    written += WriteIfMissing(store, value::kPagerNumber, ValueKind::Binary, kZeros, kListSize);
+    written += WriteUnlessReadable(store, value::kModemSetting, ValueKind::Binary, modem, sizeof modem);
+    written += WriteUnlessReadable(store, value::kSpecialInitString, ValueKind::String, kZeros, kModemStringSize);
+    written += WriteUnlessReadable(store, value::kDialingPrefix, ValueKind::String, kZeros, kModemStringSize);
+    written += WriteUnlessReadable(store, value::kPagerNumber, ValueKind::Binary, kZeros, kListSize);
     return written;
 }
 

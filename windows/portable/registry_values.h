@@ -54,8 +54,8 @@ const ValueLayout* FindValueLayout(const char* name);
 const ValueLayout* AllValueLayouts(std::uint32_t* count);
 
 // Makes sure the key exists and writes each notification, e-mail, modem and
-// pager default whose value is missing. Existing values are never touched.
-// Returns the number of values written.
+// pager default whose value cannot be read: missing, or of the wrong type or
+// size. Values that read are never touched. Returns the number written.
 int WriteMissingDefaults(SettingsStore& store);
 
 }  // namespace qorwin

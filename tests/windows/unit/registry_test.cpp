@@ -54,19 +54,43 @@ TEST(RegistryDefaults, FirstStartWritesExactlyTheNotificationEmailModemAndPagerV
     EXPECT_EQ(Bytes(store, "Pager Number"), std::string(2048, '\0'));
 }
 
-TEST(RegistryDefaults, ExistingValuesAreNeverOverwritten) {
+TEST(RegistryDefaults, ReadableValuesAreKeptUnreadableOnesGetTheirDefault) {
     MemoryStore store;
-    store.Put("Power Restored", ValueKind::Binary, "Mains back,7");
-    store.Put("Modem Setting", ValueKind::Binary, std::string(300, 'x'));  // odd size, still there
+    store.Put("Power Restored", ValueKind::Binary, "Mains back,7");  // short: reads zero-filled
     store.Put("Enable Notification", ValueKind::Dword, std::string("\3\0\0\0", 4));
+    store.Put("Dialing Prefix", ValueKind::String, std::string("9\0", 2));
+    // Values every read refuses.
+    store.Put("Modem Setting", ValueKind::Binary, std::string(300, 'x'));    // too long
+    store.Put("Email Setting", ValueKind::Binary, std::string(569, '\1'));  // too long
+    store.Put("Battery Low", ValueKind::Binary, std::string(257, 'b'));
+    store.Put("Special Initialize String", ValueKind::Binary, "AT&F");     // not a string
     EXPECT_EQ(qorwin::WriteMissingDefaults(store), 7);
     EXPECT_EQ(Bytes(store, "Power Restored"), "Mains back,7");
-    EXPECT_EQ(Bytes(store, "Modem Setting"), std::string(300, 'x'));
     EXPECT_EQ(Bytes(store, "Enable Notification"), std::string("\3\0\0\0", 4));
+    EXPECT_EQ(Bytes(store, "Dialing Prefix"), std::string("9\0", 2));
+    EXPECT_EQ(Bytes(store, "Modem Setting"), Padded("COM1 2400 0 4 0", 256));
+    EXPECT_EQ(Bytes(store, "Email Setting"), std::string(568, '\0'));
+    EXPECT_EQ(Bytes(store, "Battery Low"), Padded("Battery Low,0", 256));
+    EXPECT_EQ(store.values.at("Special Initialize String").kind, ValueKind::String);
+    EXPECT_EQ(Bytes(store, "Special Initialize String"), std::string(60, '\0'));
 
     int before = store.writes;
     EXPECT_EQ(qorwin::WriteMissingDefaults(store), 0);  // a second start writes nothing
     EXPECT_EQ(store.writes, before);
+
+    // A DWORD of the wrong size or type is refused by every read too.
+    for (const std::string& bad : {std::string("\1\0", 2), std::string(8, '\1')}) {
+        MemoryStore s;
+        s.Put("Enable Notification", ValueKind::Dword, bad);
+        s.Put("Power Fail Warning", ValueKind::Binary, "x,1");
+        qorwin::WriteMissingDefaults(s);
+        EXPECT_EQ(Bytes(s, "Enable Notification"), std::string(4, '\0'));
+        EXPECT_EQ(Bytes(s, "Power Fail Warning"), "x,1");
+    }
+    MemoryStore typed;
+    typed.Put("Enable Notification", ValueKind::String, std::string("\3\0\0\0", 4));
+    qorwin::WriteMissingDefaults(typed);
+    EXPECT_EQ(typed.values.at("Enable Notification").kind, ValueKind::Dword);
 }
 
 TEST(RegistryDefaults, KeyThatCannotBeCreatedGetsNothing) {

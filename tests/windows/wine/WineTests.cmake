@@ -1,6 +1,7 @@
 # The Wine tests: the cross-built programs run under wine64 with Xvfb, inside
 # qor-sandbox, in one Wine prefix made once per ctest run (fixture
-# qorwin_wine). Every COM port is either absent or a simulated line.
+# qorwin_wine). Every COM port is either absent or a simulated line. Not run
+# as root, qor-sandbox exits 77 and the tests count as skipped.
 
 get_property(QORWIN_BIN_DIR GLOBAL PROPERTY QORWIN_BIN_DIR)
 set(QORWIN_WINE_EXE ${QORWIN_BIN_DIR}/../wine-tests/qorwin_wine_tests.exe)
@@ -26,7 +27,8 @@ add_test(NAME qorwin_wine_prefix
           sh ${QORWIN_WINE_SANDBOX}/prefix ${QOR_SANDBOX} ${QORWIN_RUN_WINE} ${QORWIN_WINE_PREFIX}
           $<TARGET_FILE:qorwin_hide_serial> ${QORWIN_WINEBOOT_STANDIN})
 set_tests_properties(qorwin_wine_prefix PROPERTIES
-  FIXTURES_SETUP qorwin_wine RESOURCE_LOCK qorwin_wine_prefix LABELS "wine;nosan" TIMEOUT 120)
+  FIXTURES_SETUP qorwin_wine RESOURCE_LOCK qorwin_wine_prefix LABELS "wine;nosan" TIMEOUT 120
+  SKIP_RETURN_CODE 77)
 
 # qorwin_wine_test(NAME FILTER [ttySn ...]): the gtest cases FILTER of the Wine
 # test program, with the listed simulated ports as COM1, COM2, ...
@@ -48,7 +50,8 @@ function(qorwin_wine_test name filter)
             ${QORWIN_WINE_EXE} --bin=${QORWIN_BIN_DIR} --artifacts=${QORWIN_WINE_ARTIFACTS}
             --gtest_filter=${filter})
   set_tests_properties(qorwin_wine_${name} PROPERTIES
-    FIXTURES_REQUIRED qorwin_wine RESOURCE_LOCK qorwin_wine_prefix LABELS "wine;nosan" TIMEOUT 180)
+    FIXTURES_REQUIRED qorwin_wine RESOURCE_LOCK qorwin_wine_prefix LABELS "wine;nosan" TIMEOUT 180
+    SKIP_RETURN_CODE 77)
 endfunction()
 
 qorwin_wine_test(halvora "HalvoraStart.*:HalvoraDialog.*:HalvoraTray.*")
