@@ -58,6 +58,17 @@ TmuxOptions console(int cols = 80, int rows = 25) {
     return o;
 }
 
+// The console on 80 x 25 with a UPS on /dev/ttyS0 and mains present, once it
+// shows the UPS as installed.
+testing::AssertionResult startOnMains(Sandbox& sb) {
+    sb.port("ttyS0");
+    sb.setLines("ttyS0", true, true);
+    if (!sb.startInTmux({QORCONSOLE}, console())) return testing::AssertionFailure() << "did not start";
+    if (!sb.waitForScreen("UPS is installed on: /dev/ttyS0", 6000))
+        return testing::AssertionFailure() << sb.screen();
+    return testing::AssertionSuccess();
+}
+
 TEST(ConsoleE2E, MainsFailingAtStartIsRecordedOnTheSecondTick) {
     QOR_SANDBOX_REQUIRE_ROOT();
     Sandbox sb;
@@ -208,10 +219,7 @@ TEST(ConsoleE2E, WildBatteryTimeNeitherOverflowsNorHalts) {
 TEST(ConsoleE2E, IdleConsoleWakesOnlyForItsTicksAndWritesNothing) {
     QOR_SANDBOX_REQUIRE_ROOT();
     Sandbox sb;
-    sb.port("ttyS0");
-    sb.setLines("ttyS0", true, true);
-    ASSERT_TRUE(sb.startInTmux({QORCONSOLE}, console()));
-    ASSERT_TRUE(sb.waitForScreen("UPS is installed on: /dev/ttyS0", 6000)) << sb.screen();
+    ASSERT_TRUE(startOnMains(sb));
     ::usleep(1500 * 1000);
     auto wakeUps = [&] {
         std::string out;
@@ -231,9 +239,12 @@ TEST(ConsoleE2E, IdleConsoleWakesOnlyForItsTicksAndWritesNothing) {
     long woke = wakeUps() - before;
     ASSERT_TRUE(tmux({"pipe-pane", "-t", "qor"}));
     std::string written = qor::sandbox::readFile(bytesFile).value_or("");
+    std::printf("idle: %ld wake-ups and %zu bytes to the terminal in %d s\n", woke, written.size(), kSeconds);
     EXPECT_EQ(written.size(), 0u) << "sent the terminal: " << written;
     EXPECT_GT(woke, 0);
-    EXPECT_LE(woke, 2 * kSeconds + 2) << "voluntary context switches in " << kSeconds << " s";
+    // Two a tick (the wait for it and the probe's sleep); the window may hold
+    // one tick more than its seconds.
+    EXPECT_LE(woke, 2 * (kSeconds + 1) + 2) << "voluntary context switches in " << kSeconds << " s";
     sb.sendKeys({"C-x"});
     EXPECT_EQ(sb.waitExit(5000), 0);
 }
@@ -242,10 +253,7 @@ TEST(ConsoleE2E, CtrlXAndTerminatingSignalsEndWithStatusZeroAndARestoredTerminal
     QOR_SANDBOX_REQUIRE_ROOT();
     {
         Sandbox sb;
-        sb.port("ttyS0");
-        sb.setLines("ttyS0", true, true);
-        ASSERT_TRUE(sb.startInTmux({QORCONSOLE}, console()));
-        ASSERT_TRUE(sb.waitForScreen("UPS is installed on: /dev/ttyS0", 6000)) << sb.screen();
+        ASSERT_TRUE(startOnMains(sb));
         sb.sendKeys({"C-x"});
         EXPECT_EQ(sb.waitExit(5000), 0);
         EXPECT_EQ(sb.clearLog().size(), 1u) << "a normal end clears the screen";
@@ -255,10 +263,7 @@ TEST(ConsoleE2E, CtrlXAndTerminatingSignalsEndWithStatusZeroAndARestoredTerminal
     }
     for (const char* sig : {"TERM", "INT", "HUP", "PWR"}) {
         Sandbox sb;
-        sb.port("ttyS0");
-        sb.setLines("ttyS0", true, true);
-        ASSERT_TRUE(sb.startInTmux({QORCONSOLE}, console()));
-        ASSERT_TRUE(sb.waitForScreen("UPS is installed on: /dev/ttyS0", 6000)) << sb.screen();
+        ASSERT_TRUE(startOnMains(sb));
         sb.sendKeys({"Enter"});  // into the Options menu
         ASSERT_TRUE(sb.waitForScreen("Back to Main", 2000)) << sb.screen();
         std::string out;
@@ -271,10 +276,7 @@ TEST(ConsoleE2E, CtrlXAndTerminatingSignalsEndWithStatusZeroAndARestoredTerminal
 TEST(ConsoleE2E, MenusReachDetectionAndQuit) {
     QOR_SANDBOX_REQUIRE_ROOT();
     Sandbox sb;
-    sb.port("ttyS0");
-    sb.setLines("ttyS0", true, true);
-    ASSERT_TRUE(sb.startInTmux({QORCONSOLE}, console()));
-    ASSERT_TRUE(sb.waitForScreen("UPS is installed on: /dev/ttyS0", 6000)) << sb.screen();
+    ASSERT_TRUE(startOnMains(sb));
     sb.sendKeys({"Down", "Enter"});  // "Detect UPS "
     EXPECT_TRUE(sb.waitForScreen("UPS status: Detecting...", 2500)) << sb.screen();
     EXPECT_TRUE(sb.waitForScreen("UPS is installed on: /dev/ttyS0", 4000)) << sb.screen();

@@ -31,7 +31,7 @@ TEST(ChildProcess, ShellCommandStartsWithDefaultSignalsAndNothingBlocked) {
     ASSERT_EQ(::sigprocmask(SIG_BLOCK, &block, &oldMask), 0);
 
     SystemShell shell;
-    int status = shell.run(("grep -E '^Sig(Ign|Blk):' /proc/$$/status > " + out).c_str());
+    int status = shell.run(("exec grep -E '^Sig(Ign|Blk):' /proc/self/status > " + out).c_str());
 
     ::sigprocmask(SIG_SETMASK, &oldMask, nullptr);
     ::sigaction(SIGPIPE, &oldPipe, nullptr);

@@ -1,5 +1,6 @@
 #include "settings_file.h"
 
+#include "bounded_text.h"
 #include "event_log.h"
 
 #include <gtest/gtest.h>
@@ -196,6 +197,23 @@ TEST(UpsSettings, SetTextStoresAtMost255CharactersAndZeroesTheRest) {
     EXPECT_EQ(f[2], 0);
     EXPECT_EQ(f[255], 0);
     EXPECT_EQ(f[100], 0);
+}
+
+TEST(BoundedText, CopiesWhatFitsFromAtMostTheSourceFieldAndAlwaysTerminates) {
+    char dst[8];
+    std::memset(dst, 'z', sizeof dst);
+    copyBounded(dst, "abcdefghij");
+    EXPECT_STREQ(dst, "abcdefg");
+    copyBounded(dst, "ab");
+    EXPECT_EQ(std::string(dst, sizeof dst), std::string("ab\0\0\0\0\0\0", 8)) << "no old tail kept";
+    copyBounded(dst, nullptr);
+    EXPECT_STREQ(dst, "");
+    // An unterminated 3-byte source field is read no further than its end.
+    const char field[3] = {'x', 'y', 'z'};
+    copyBounded(dst, sizeof dst, field, sizeof field);
+    EXPECT_STREQ(dst, "xyz");
+    copyBounded(dst, 1, "abc");
+    EXPECT_EQ(dst[0], '\0');
 }
 
 }  // namespace
