@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "main_dialog_lookup.h"  // kMainDialogTitle
+
 namespace qorwin {
 
 struct AppMessages {
@@ -31,7 +33,6 @@ struct WorkerThreads {
 WorkerThreads& Workers();
 
 inline constexpr char kTrayWindowTitle[] = "HalvoraQor";
-inline constexpr char kMainDialogTitle[] = "Halvora";
 inline constexpr char kInstanceMutex[] = "Brantel Halvora background";
 inline constexpr UINT kTrayCallback = WM_USER + 1;
 

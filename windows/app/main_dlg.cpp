@@ -6,13 +6,21 @@
 #include "language.h"
 #include "line_probe.h"
 #include "line_status.h"
+#include "log_dialogs.h"
+#include "logs.h"
+#include "notify_requests.h"
 #include "port_detection.h"
 #include "registry_store.h"
 #include "registry_values.h"
 #include "resource.h"
+#include "shutdown.h"
+#include "shutdown_plan.h"
 #include "startup_rules.h"
 #include "string_ids.h"
 #include "text_format.h"
+#include "warning_popup.h"
+#include "warning_text.h"
+#include "windows_version.h"
 #include "worker_threads.h"
 
 namespace qorwin {
@@ -48,9 +56,9 @@ void CMainDlg::RefreshTexts() {
 }
 
 void CMainDlg::Relabel() {
-    SetTexts(Text(text::kAcFailure).c_str(), Text(text::kBatteryLow).c_str(),
-             Text(text::kCountdownCancelled).c_str());
-    RefreshTexts();
+    // The status lines as the monitor last set them: at start the captions
+    // 1024, 1025 and 1031; after a change of language the state in its words.
+    ShowTexts(monitor_.texts());
     SetItemText(IDC_REVIEW_HISTORY, Text(text::kReviewHistoryButton));
     SetItemText(IDC_SHUTDOWN_STATUS, Text(text::kShutdownStatusButton));
     SetItemText(IDC_CONFIGURATION, Text(text::kConfigurationButton));
@@ -77,10 +85,8 @@ void CMainDlg::LoadFrames() {
 }
 
 void CMainDlg::RestoreBootFiles() {
-    OSVERSIONINFOA vi = {};
-    vi.dwOSVersionInfoSize = sizeof vi;
-    if (!GetVersionExA(&vi)) return;
-    if (!IsBootFileRestorePlatform(vi.dwPlatformId, vi.dwMajorVersion, vi.dwMinorVersion)) return;
+    const WinVersion v = RunningWindows();
+    if (!IsBootFileRestorePlatform(v.platformId, v.major, v.minor)) return;
     RegistryStore store;
     std::uint32_t restore = 0;
     ReadDword(store, value::kRestoreSystemFile, restore);
@@ -101,10 +107,17 @@ void CMainDlg::AskShutdownStatus() {
     ReadDword(store, value::kShutDown, shutDown);
     ReadDword(store, value::kShowStatus, showStatus);
     if (!ShouldAskShutdownStatus(shutDown, showStatus)) return;
-    if (MessageBoxA(hwnd(), Text(text::kAskShutdownStatus).c_str(), kMainDialogTitle, MB_YESNO) == IDYES) {
-        // Yes opens the ShutDown Status view, which comes with the shutdown module.
-    }
+    const bool yes =
+        MessageBoxA(hwnd(), Text(text::kAskShutdownStatus).c_str(), kMainDialogTitle, MB_YESNO) == IDYES;
     WriteDword(store, value::kShutDown, 0);
+    if (yes) ShowShutdownStatus(inst_, hwnd());
+}
+
+void CMainDlg::ClearStaleShutdownMarker() {
+    RegistryStore store;
+    std::uint32_t shutups = 0;
+    if (ReadDword(store, value::kShutups, shutups) && ClearsStaleShutups(shutups))
+        WriteDword(store, value::kShutups, 0);
 }
 
 void CMainDlg::FindStartPort() {
@@ -134,10 +147,11 @@ BOOL CMainDlg::OnInitDialog() {
 
     Relabel();
     RestoreBootFiles();
-    AskShutdownStatus();
+    ClearStaleShutdownMarker();
     FindStartPort();
     StartTimers();
     StartWorkerThreads();
+    PostMessageA(hwnd(), kMsgAskShutdownStatus, 0, 0);
     return TRUE;
 }
 
@@ -151,6 +165,12 @@ bool CMainDlg::OnCommand(int id, int code, HWND) {
             SetPortNumber(DetectPort(hwnd()));
             if (PortNumber() == 0) MessageBoxA(hwnd(), Text(text::kDetectFailed).c_str(), "Warning", MB_OK);
         }
+        return true;
+    case IDC_REVIEW_HISTORY:
+        if (code == BN_CLICKED) ShowReviewHistory(inst_, hwnd());
+        return true;
+    case IDC_SHUTDOWN_STATUS:
+        if (code == BN_CLICKED) ShowShutdownStatus(inst_, hwnd());
         return true;
     case IDC_HELP_BUTTON:
         if (code == BN_CLICKED && OpenHelp(hwnd(), "Warning")) SetFocus(nullptr);
@@ -171,7 +191,7 @@ void CMainDlg::Paint() {
         int cy = GetSystemMetrics(SM_CYICON);
         DrawIcon(dc, (r.right - r.left - cx + 1) / 2, (r.bottom - r.top - cy + 1) / 2, icon_);
     } else if (HWND frame = Item(IDC_ANIMATION)) {
-        HBITMAP bmp = (acOk == 1 ? setA_ : setB_)[g_frameIndex].get();
+        HBITMAP bmp = (monitor_.acOk() == 1 ? setA_ : setB_)[g_frameIndex].get();
         if (bmp) {
             RECT r;
             GetWindowRect(frame, &r);
@@ -188,15 +208,36 @@ void CMainDlg::Paint() {
 }
 
 bool CMainDlg::OnMessage(UINT msg, WPARAM wp, LPARAM, INT_PTR* result) {
+    if (msg == Messages().warningType && msg != 0) {
+        // Sent back by the pop-up: wParam 5 cancels the countdown.
+        SetMessageResult(wp == kWarnCancel ? monitor_.Cancel() : 0);
+        *result = TRUE;
+        return true;
+    }
     switch (msg) {
     case WM_PAINT:
         Paint();
         *result = TRUE;
         return true;
-    case WM_TIMER:
-        if (wp == kTimerAnimation) InvalidateRect(hwnd(), nullptr, FALSE);
+    case WM_TIMER: {
+        RegistryStore store;
+        if (wp == kTimerLinePoll)
+            monitor_.OnLineTick(store, PortNumber());
+        else if (wp == kTimerCountdown)
+            monitor_.OnCountdownTick(store);
+        else if (wp == kTimerAnimation)
+            InvalidateRect(hwnd(), nullptr, FALSE);
         *result = TRUE;
         return true;
+    }
+    case kMsgAskShutdownStatus:
+        AskShutdownStatus();
+        *result = TRUE;
+        return true;
+    case WM_QUERYENDSESSION:
+    case WM_ENDSESSION:
+        HandleEndSession();
+        return false;  // then the default processing
     case WM_CLOSE:
         ShowWindow(hwnd(), SW_HIDE);  // closing only hides: the monitor runs on
         *result = TRUE;
@@ -205,6 +246,29 @@ bool CMainDlg::OnMessage(UINT msg, WPARAM wp, LPARAM, INT_PTR* result) {
         return false;
     }
 }
+
+std::int32_t CMainDlg::Probe(const char* portName) { return ProbeUpsLine(portName); }
+
+void CMainDlg::ShowTexts(const DisplayTexts& t) {
+    std::string countdown = Text(t.countdown);
+    if (t.countdown == text::kCountdownFormat) {
+        char line[kTextMax];
+        FormatWithInt(countdown.c_str(), static_cast<int>(t.seconds), line, sizeof line);
+        countdown = line;
+    }
+    SetTexts(Text(t.ac).c_str(), Text(t.battery).c_str(), countdown.c_str());
+    RefreshTexts();
+}
+
+void CMainDlg::Log(unsigned textId) { LogEvent(Text(textId).c_str()); }
+void CMainDlg::ShowWarning(int kind, std::uint32_t seconds) { qorwin::ShowWarning(hwnd(), kind, seconds); }
+void CMainDlg::PostPager(int code) { qorwin::PostPager(code); }
+void CMainDlg::PostMail(int kind) { qorwin::PostMail(kind); }
+void CMainDlg::Repaint() { InvalidateRect(hwnd(), nullptr, TRUE); }
+void CMainDlg::StartCountdown() { SetTimer(hwnd(), kTimerCountdown, 1000, nullptr); }
+void CMainDlg::StopCountdown() { KillTimer(hwnd(), kTimerCountdown); }
+void CMainDlg::ClosePopup() { CloseWarningPopup(); }
+void CMainDlg::RunShutdown() { qorwin::RunShutdown(hwnd()); }
 
 void CMainDlg::OnDestroy() {
     KillTimer(hwnd(), kTimerLinePoll);

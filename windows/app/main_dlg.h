@@ -8,15 +8,19 @@
 
 #include "dialog.h"
 #include "hover_button.h"
+#include "power_monitor.h"
 #include "win_raii.h"
 
 namespace qorwin {
 
-class CMainDlg : public Dialog {
+class CMainDlg : public Dialog, private MonitorHost {
 public:
     static constexpr UINT_PTR kTimerLinePoll = 1;
     static constexpr UINT_PTR kTimerCountdown = 2;
     static constexpr UINT_PTR kTimerAnimation = 256;
+    // Posted at the end of the start-up: the ShutDown Status question is asked
+    // once the monitor runs, so an unanswered question leaves the UPS watched.
+    static constexpr UINT kMsgAskShutdownStatus = WM_APP + 136;
     static constexpr std::size_t kTextMax = 256;  // each display text, with its NUL
 
     explicit CMainDlg(HINSTANCE inst) : inst_(inst) {}
@@ -33,11 +37,6 @@ public:
     // Swallows Enter and Esc key-downs meant for the dialog; true when eaten.
     bool PreTranslate(const MSG& msg) const;
 
-    std::uint32_t acFailSeconds = 0xFFFFFFFFu;
-    std::uint32_t batteryLowSeconds = 0xFFFFFFFFu;
-    int acFailSeen = 0;
-    int batteryLowSeen = 0;
-    int acOk = 1;
 
 protected:
     BOOL OnInitDialog() override;
@@ -49,9 +48,23 @@ private:
     void LoadFrames();
     void RestoreBootFiles();
     void AskShutdownStatus();
+    void ClearStaleShutdownMarker();
     void FindStartPort();
     void StartTimers();
     void Paint();
+
+    // What the power monitor does, done on this dialog.
+    std::int32_t Probe(const char* portName) override;
+    void ShowTexts(const DisplayTexts& texts) override;
+    void Log(unsigned textId) override;
+    void ShowWarning(int kind, std::uint32_t seconds) override;
+    void PostPager(int code) override;
+    void PostMail(int kind) override;
+    void Repaint() override;
+    void StartCountdown() override;
+    void StopCountdown() override;
+    void ClosePopup() override;
+    void RunShutdown() override;
 
     HINSTANCE inst_;
     char acText_[kTextMax] = "System AC power: ";
@@ -61,6 +74,7 @@ private:
     UniqueBitmap setB_[3];  // no AC
     CHoverButton help_;
     HICON icon_ = nullptr;
+    PowerMonitor monitor_{*this};
 };
 
 }  // namespace qorwin

@@ -26,6 +26,9 @@ int DetectPort(HWND dialog) {
     else
         SetDlgItemTextA(dialog, IDC_PORT_LINE, Text(text::kPortNone).c_str());
     RegistryStore store;
+    // On a first start the key is not there yet: create it, or the port
+    // found is dropped and nothing is watched until the next start.
+    store.EnsureKey();
     WriteText(store, value::kPort, name);
     return n;
 }

@@ -38,3 +38,5 @@
 #define ID_TRAY_ABOUT 32772
 #define ID_TRAY_HELP 32773
 #define ID_TRAY_EXIT 32774
+
+#include "resource_logs.h"

@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include "current_folder.h"
 #include "language_table.h"
 #include "module_path.h"
 #include "registry_store.h"
@@ -12,25 +13,6 @@ namespace {
 
 // The one language library of the process.
 HMODULE g_language = nullptr;
-
-// Sets the current folder for the scope and restores the previous one.
-class CurrentFolder {
-public:
-    explicit CurrentFolder(const std::string& folder) {
-        DWORD n = GetCurrentDirectoryA(MAX_PATH, previous_);
-        saved_ = n > 0 && n < MAX_PATH;
-        SetCurrentDirectoryA(folder.c_str());
-    }
-    ~CurrentFolder() {
-        if (saved_) SetCurrentDirectoryA(previous_);
-    }
-    CurrentFolder(const CurrentFolder&) = delete;
-    CurrentFolder& operator=(const CurrentFolder&) = delete;
-
-private:
-    char previous_[MAX_PATH + 1] = {};
-    bool saved_ = false;
-};
 
 }  // namespace
 

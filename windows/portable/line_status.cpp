@@ -30,6 +30,14 @@ void PortNameOf(int number, char* out, std::size_t size) {
         CopyText(out, size, "NONE");
 }
 
+std::int32_t ProbeLine(CommPort& port, const char* portName, unsigned escapeCode) {
+    if (portName == nullptr || portName[0] == '\0') return kProbeFailed;
+    if (!port.Open(portName) || !port.ApplyLineSettings() || !port.Escape(escapeCode)) return kProbeFailed;
+    std::uint32_t status = 0;
+    if (!port.ModemStatus(status)) return kProbeFailed;
+    return static_cast<std::int32_t>(status & 0x7FFFFFFFu);
+}
+
 int FindUpsPort(const LineProbeFn& probe) {
     if (!probe) return 0;
     for (int n = 1; n <= kPortCount; ++n) {

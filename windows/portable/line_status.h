@@ -27,6 +27,22 @@ int PortNumberFromName(const char* name);
 // "COMn" for n in 1..4; "NONE" otherwise.
 void PortNameOf(int number, char* out, std::size_t size);
 
+// A serial port as the probe uses it; closed when the object goes.
+class CommPort {
+public:
+    virtual ~CommPort() = default;
+    virtual bool Open(const char* portName) = 0;
+    // 2400 baud, 8 data bits, no parity, one stop bit, DTR control off.
+    virtual bool ApplyLineSettings() = 0;
+    virtual bool Escape(unsigned code) = 0;
+    virtual bool ModemStatus(std::uint32_t& status) = 0;
+};
+
+// Open, set up, issue the escape function (SETRTS feeds the UPS contacts),
+// read the status word. -1 when any step fails: a port that will not raise
+// RTS reads all lines off, which would pass for a low battery.
+std::int32_t ProbeLine(CommPort& port, const char* portName, unsigned escapeCode);
+
 using LineProbeFn = std::function<std::int32_t(const char* portName)>;
 
 // Probes COM1..COM4 in order; the first port showing CTS or DCD wins (1..4).

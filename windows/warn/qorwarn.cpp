@@ -7,13 +7,13 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "main_dialog_lookup.h"
 #include "resource.h"
 #include "warning_text.h"
 
 namespace {
 
 const char kName[] = "UPS Warning";         // mutex, window class and title
-const char kHalvoraDialog[] = "Halvora";    // halvora's main dialog
 constexpr int kBackWidth = 320;
 constexpr int kBackHeight = 160;
 constexpr int kOkX = 125;
@@ -168,8 +168,9 @@ private:
     }
 
     // Asks halvora's dialog to stop its countdown; it answers 1 when it did.
+    // Looked up by more than its title: halvora's message boxes share it.
     void SendCancel() {
-        HWND dialog = FindWindowA(nullptr, kHalvoraDialog);
+        HWND dialog = qorwin::FindMainDialog();
         DWORD_PTR answer = 0;
         if (!dialog || !SendMessageTimeoutA(dialog, warningType_, qorwin::kWarnCancel, 0, SMTO_ABORTIFHUNG,
                                             kCancelTimeoutMs, &answer))

@@ -33,10 +33,13 @@ TEST(HalvoraStart, FirstStartWritesExactlyTheDefaults) {
 
     auto names = QorValueNames();
     std::set<std::string> got(names.begin(), names.end());
-    EXPECT_EQ(got, (std::set<std::string>{"Enable Notification", "Power Fail Warning", "Power Restored",
+    // The detection's "Port" is stored too: no port answers here.
+    EXPECT_EQ(got, (std::set<std::string>{"Port", "Enable Notification", "Power Fail Warning", "Power Restored",
                                           "Battery Low", "Email Setting", "Email Address", "Modem Setting",
                                           "Special Initialize String", "Dialing Prefix", "Pager Number"}));
     DWORD type = 0;
+    EXPECT_EQ(Bytes("Port", &type), std::string("NONE", 5));
+    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(Bytes("Enable Notification", &type), std::string(4, '\0'));
     EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
     EXPECT_EQ(Bytes("Power Fail Warning", &type), Padded("Power Fail Warning,0", 256));

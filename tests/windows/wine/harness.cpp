@@ -34,6 +34,8 @@ std::string EnvUnixPath(const char* name) {
     return n > 0 && n < sizeof buf ? std::string(buf, n) : std::string();
 }
 
+}  // namespace
+
 std::string ReadFileText(const std::string& path) {
     HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
                            nullptr);
@@ -46,7 +48,11 @@ std::string ReadFileText(const std::string& path) {
     return out;
 }
 
-}  // namespace
+std::string WindowsFolder() {
+    char dir[MAX_PATH] = {};
+    GetWindowsDirectoryA(dir, sizeof dir);
+    return std::string(dir) + "\\";
+}
 
 std::string UnixToWindows(const std::string& unixPath) {
     std::string p = "Z:" + unixPath;

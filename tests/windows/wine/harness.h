@@ -15,6 +15,9 @@ extern std::string g_bin;
 extern std::string g_artifacts;
 
 std::string UnixToWindows(const std::string& unixPath);
+// A whole file ("" when it cannot be read), and the Windows folder with its '\'.
+std::string ReadFileText(const std::string& path);
+std::string WindowsFolder();
 
 // Polls pred every 20 ms (serving this thread's messages meanwhile).
 bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs);

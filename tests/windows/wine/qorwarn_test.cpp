@@ -53,35 +53,57 @@ protected:
     HWND w = nullptr;
 };
 
-// Stands in for halvora's main dialog, which hears the cancel.
+// Stands in for halvora's main dialog, which hears the cancel: a dialog
+// window with the animation frame 1094. On top of it lies a window with the
+// same title, as halvora's message boxes have, which must not hear it.
 class FakeMainDialog {
 public:
     FakeMainDialog() {
         message_ = RegisterWindowMessageA("Halvora Qor Warning Type");
+        HINSTANCE inst = GetModuleHandleA(nullptr);
+        hwnd_ = CreateWindowExA(0, "#32770", "Halvora", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, inst, nullptr);
+        CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 0, 1, 1, hwnd_, reinterpret_cast<HMENU>(1094), inst, nullptr);
+        dialogProc_ = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrA(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DialogProc)));
         WNDCLASSA wc = {};
-        wc.lpfnWndProc = &Proc;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = "QorTestFakeHalvora";
+        wc.lpfnWndProc = &BoxProc;
+        wc.hInstance = inst;
+        wc.lpszClassName = "QorTestFakeBox";
         RegisterClassA(&wc);
-        hwnd_ = CreateWindowExA(0, wc.lpszClassName, "Halvora", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                wc.hInstance, nullptr);
+        box_ = CreateWindowExA(0, wc.lpszClassName, "Halvora", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, inst,
+                               nullptr);
     }
-    ~FakeMainDialog() { DestroyWindow(hwnd_); }
+    ~FakeMainDialog() {
+        DestroyWindow(box_);
+        DestroyWindow(hwnd_);
+    }
     static int cancels;
+    static int boxCancels;
 
 private:
-    static LRESULT CALLBACK Proc(HWND h, UINT m, WPARAM wp, LPARAM lp) {
+    static LRESULT CALLBACK DialogProc(HWND h, UINT m, WPARAM wp, LPARAM lp) {
         if (m == message_ && m != 0) {
             if (wp == 5) ++cancels;
+            return 1;
+        }
+        return CallWindowProcA(dialogProc_, h, m, wp, lp);
+    }
+    static LRESULT CALLBACK BoxProc(HWND h, UINT m, WPARAM wp, LPARAM lp) {
+        if (m == message_ && m != 0) {
+            ++boxCancels;
             return 1;
         }
         return DefWindowProcA(h, m, wp, lp);
     }
     static UINT message_;
+    static WNDPROC dialogProc_;
     HWND hwnd_;
+    HWND box_;
 };
 int FakeMainDialog::cancels = 0;
+int FakeMainDialog::boxCancels = 0;
 UINT FakeMainDialog::message_ = 0;
+WNDPROC FakeMainDialog::dialogProc_ = nullptr;
 
 }  // namespace
 
@@ -133,6 +155,7 @@ TEST_F(QorWarn, CopyDataChangesTheTextAndIsBounded) {
 TEST_F(QorWarn, WarningKindsChooseTheTextAndCountdownsOfferCancel) {
     FakeMainDialog halvora;
     FakeMainDialog::cancels = 0;
+    FakeMainDialog::boxCancels = 0;
     UINT type = RegisterWindowMessageA("Halvora Qor Warning Type");
     DWORD_PTR r = 0;
 
@@ -146,6 +169,7 @@ TEST_F(QorWarn, WarningKindsChooseTheTextAndCountdownsOfferCancel) {
     // Cancel (at 205,130, 68x24) tells the main dialog with wParam 5.
     Click(205 + 30, 130 + 12);
     EXPECT_TRUE(WaitFor([] { return FakeMainDialog::cancels == 1; }, 3000));
+    EXPECT_EQ(FakeMainDialog::boxCancels, 0);
     EXPECT_TRUE(WaitFor([this] { return VisibleButtons() == 1; }, 3000));
     EXPECT_TRUE(warn.Running());
     SaveBmp(Capture(w), "qorwarn-cancelled.bmp");

@@ -1,0 +1,31 @@
+#include "logs.h"
+
+#include <windows.h>
+
+#include "event_log.h"
+#include "safe_close_rules.h"
+
+namespace qorwin {
+
+ProfileIni EventLogFile() { return ProfileIni(kEventLogFile); }
+
+ProfileIni SafeCloseLogFile() {
+    char windows[MAX_PATH + 1] = {};
+    UINT n = GetWindowsDirectoryA(windows, MAX_PATH);
+    char folder[kCloseTextSize];
+    char path[kCloseTextSize];
+    if (n == 0 || n >= MAX_PATH || !SafeCloseLogFolder(windows, folder, sizeof folder) ||
+        !SafeCloseLogPath(folder, path, sizeof path))
+        path[0] = '\0';
+    return ProfileIni(path);
+}
+
+void LogEvent(const char* text) {
+    SYSTEMTIME st;
+    GetLocalTime(&st);
+    LogTime t{st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute};
+    ProfileIni log = EventLogFile();
+    AppendLogEntry(log, t, text);
+}
+
+}  // namespace qorwin

@@ -1,0 +1,17 @@
+// The event log "Halvora.log" and the safe-close log "BTUPSSAV.LOG".
+#pragma once
+
+#include <string>
+
+#include "profile_ini.h"
+
+namespace qorwin {
+
+// Appends an entry with the local time (a ring of 500).
+void LogEvent(const char* text);
+
+ProfileIni EventLogFile();
+// Brantel\BTUPSSAV.LOG in the Windows folder, written by the safe-close library.
+ProfileIni SafeCloseLogFile();
+
+}  // namespace qorwin
