@@ -8,16 +8,21 @@ cd "$(dirname "$0")/.."
 JOBS=$(nproc)
 
 echo "== build (warnings are errors)"
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQOR_WERROR=ON >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQOR_WERROR=ON -DQOR_FUZZ_SECONDS=30 >/dev/null
 cmake --build build -j"$JOBS"
 echo "== tests"
-(cd build && ctest --output-on-failure -j"$JOBS" --timeout 600)
+(cd build && ctest --output-on-failure -j"$JOBS" --timeout 600 -LE fuzz)
+
+echo "== fuzz targets, 30 s each"
+# Built with clang beside the build above (fuzz/); every reader of outside
+# data gets its seeds and 30 s of new inputs.
+(cd build && ctest --output-on-failure -j"$JOBS" -L fuzz)
 
 echo "== build with AddressSanitizer and UndefinedBehaviorSanitizer"
 # The Windows edition is cross-built and runs under Wine: the sanitizers do
 # not apply to it, so this build leaves it out.
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DQOR_WERROR=ON -DQOR_SANITIZE=ON \
-    -DQOR_WINDOWS=OFF -DQOR_BENCH=OFF >/dev/null
+    -DQOR_WINDOWS=OFF -DQOR_BENCH=OFF -DQOR_FUZZ=OFF >/dev/null
 cmake --build build-asan -j"$JOBS"
 echo "== tests under the sanitizers"
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:verify_asan_link_order=0 UBSAN_OPTIONS=print_stacktrace=1 \
@@ -32,7 +37,7 @@ echo "== ThreadSanitizer: the notification path, the console and desktop end to 
 # to a file of build-tsan/tsan-reports, also those of the programs the e2e
 # tests start, and any report fails the pass.
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DQOR_WERROR=ON -DQOR_TSAN=ON \
-    -DQOR_WINDOWS=OFF -DQOR_BENCH=OFF >/dev/null
+    -DQOR_WINDOWS=OFF -DQOR_BENCH=OFF -DQOR_FUZZ=OFF >/dev/null
 cmake --build build-tsan -j"$JOBS" --target notify_dispatch_test notify_unit_test notify_sandbox_test \
     console_notify_e2e_test console_e2e_tests console_forms_e2e_tests qorgui_e2e_test
 reports=$(pwd)/build-tsan/tsan-reports
