@@ -2,6 +2,7 @@
 // then every text field as a C string and every index through its table.
 #include <cstring>
 
+#include "form_rules.h"
 #include "fuzz_support.h"
 #include "modem.h"
 #include "notify_env.h"
@@ -47,6 +48,27 @@ void checkRecord(const UpsSettings& s, Edition edition) {
     for (const char* t : {c.init, c.dial, c.hangup, c.escape}) FUZZ_CHECK(std::strlen(t) < kModemCommandLen);
 }
 
+// The console's setting forms: filled from the record and stored back as
+// the user left them, whatever the record held.
+void checkForms(const UpsSettings& loaded) {
+    using namespace console;
+    UpsSettings s = loaded;
+    PagerSetValues pager = fillPagerSet(s);
+    for (int v : {pager.port, pager.baud, pager.stopBits, pager.parity, pager.dataBits}) FUZZ_CHECK(v >= -1 && v < 8);
+    DialSetValues dial = fillDialSet(s);
+    for (int v : {dial.device, dial.flow, dial.termination, dial.speed, dial.auth}) FUZZ_CHECK(v >= -1 && v < 8);
+    storeUpsSet(fillUpsSet(s), s);
+    storeMsgSet(fillMsgSet(s), s);
+    storePagerSet(pager, s);
+    storePagerMore(fillPagerMore(s), s);
+    storeEmailSet(fillEmailSet(s), s);
+    storeEmailAddr(fillEmailAddr(s), s);
+    storeDialSet(dial, s);
+    s.upsState = NoUps;
+    s.saveRequest = s.detectRequest = 0;
+    checkRecord(s, Edition::Console);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -64,6 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         UpsSettings s;
         FUZZ_CHECK(initSettings(s, e, path) == whole);
         checkRecord(s, e);
+        if (e == Edition::Console) checkForms(s);
         if (!whole) FUZZ_CHECK(std::strcmp(s.modemDial, "ATDT") == 0 && s.expBatMin == 10);
     }
     return 0;
