@@ -42,14 +42,21 @@ cmake --build build-tsan -j"$JOBS" --target notify_dispatch_test notify_unit_tes
     console_notify_e2e_test console_e2e_tests console_forms_e2e_tests qorgui_e2e_test
 reports=$(pwd)/build-tsan/tsan-reports
 rm -rf "$reports" && mkdir -p "$reports"
+tsan="halt_on_error=1 log_path=$reports/tsan"
 status=0
-supp=$(pwd)/scripts/tsan.supp
-(cd build-tsan && TSAN_OPTIONS="halt_on_error=1 suppressions=$supp log_path=$reports/tsan" \
-    ctest --output-on-failure -j"$JOBS" --timeout 900 -L 'tsan|notify|e2e' >ctest-tsan.log 2>&1) || status=$?
+(cd build-tsan && TSAN_OPTIONS="$tsan" \
+    ctest --output-on-failure -j"$JOBS" --timeout 900 -L 'tsan|notify|e2e' -E '^QorguiE2E' \
+    >ctest-tsan.log 2>&1) || status=$?
+# Qt and the X libraries under it are not built with ThreadSanitizer: their own
+# threads synchronise where it cannot see, so for qorgui what happens inside
+# them is left out (our own code's accesses are all still checked).
+(cd build-tsan && TSAN_OPTIONS="$tsan ignore_noninstrumented_modules=1" \
+    ctest --output-on-failure -j"$JOBS" --timeout 900 -R '^QorguiE2E' \
+    >>ctest-tsan.log 2>&1) || status=$?
 cat build-tsan/ctest-tsan.log
-ran=$(sed -n 's/.* tests failed out of \([0-9]*\)$/\1/p' build-tsan/ctest-tsan.log | tail -n 1)
+ran=$(sed -n 's/.* tests failed out of \([0-9]*\)$/\1/p' build-tsan/ctest-tsan.log | awk '{n += $1} END {print n + 0}')
 found=$(find "$reports" -type f | wc -l)
-echo "ThreadSanitizer: ${ran:-0} tests run, $found reports"
+echo "ThreadSanitizer: $ran tests run, $found reports"
 if [ "$found" -ne 0 ]; then
     cat "$reports"/*
     exit 1
