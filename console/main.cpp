@@ -37,7 +37,8 @@ int main(int, char* argv[]) {
     {
         // The signal handlers only note the signal; the menus unwind and the
         // application object restores the terminal and closes the port here.
-        qor::console::MainWin app;
+        // The one place the real ports, halt command and files are chosen.
+        qor::console::MainWin app(qor::console::ConsoleDeps::system());
         app();
     }
     // Cleared once the terminal is back in its own mode, so the screen the user

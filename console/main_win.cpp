@@ -13,21 +13,39 @@
 
 namespace qor::console {
 
-void ConsoleEvents::recordEvent(int32_t kind) { appendEvent(kind, static_cast<int32_t>(std::time(nullptr))); }
+ConsoleDeps ConsoleDeps::system() {
+    ConsoleDeps d;
+    d.machine_ = true;
+    d.settingsPath = kSettingsPath;
+    d.eventPath = kEventPath;
+    d.mouseLinkPath = "/dev/mouse";
+    return d;
+}
 
-MainWin::MainWin()
-    : NCursesApplication(true), settings_(std::make_unique<UpsSettings>()),
-      line_(std::make_unique<SerialLine>(Edition::Console)) {
+void ConsoleEvents::recordEvent(int32_t kind) {
+    if (!path_.empty()) appendEvent(kind, static_cast<int32_t>(std::time(nullptr)), path_.c_str());
+}
+
+MainWin::MainWin(ConsoleDeps deps)
+    : NCursesApplication(true), deps_(std::move(deps)), settings_(std::make_unique<UpsSettings>()),
+      events_(deps_.eventPath) {
+    if (deps_.machine_) {
+        line_ = std::make_unique<SerialLine>(Edition::Console);
+        shell_ = std::make_unique<SystemShell>();
 #ifdef QOR_HAVE_NOTIFY
-    notifier_ = std::make_unique<NotifyDispatch>(*settings_, Edition::Console);
+        notifier_ = std::make_unique<NotifyDispatch>(*settings_, Edition::Console);
 #endif
-    engine_ = std::make_unique<MonitorEngine>(Edition::Console, *settings_, *line_, clock_, shell_, events_,
+    } else {
+        line_ = std::make_unique<NoLine>();
+        shell_ = std::make_unique<NoShell>();
+    }
+    engine_ = std::make_unique<MonitorEngine>(Edition::Console, *settings_, *line_, clock_, *shell_, events_,
                                               notifier_.get());
-    char mouse[kMouseLinkSize];
-    readMouseLink(mouse, sizeof mouse);
+    char mouse[kMouseLinkSize] = {};
+    if (!deps_.mouseLinkPath.empty()) readMouseLink(mouse, sizeof mouse, deps_.mouseLinkPath.c_str());
     engine_->setMouseLink(mouse);
     engine_->setCountDownSec(60000);
-    initSettings(*settings_, Edition::Console);
+    initSettings(*settings_, Edition::Console, deps_.settingsPath.c_str());
     engine_->setCountDownSec(minutesToSec(settings_->expBatMin));
 }
 
@@ -41,7 +59,7 @@ MainWin::~MainWin() {
 
 void MainWin::tick() {
     if (settings_->saveRequest != 0) {
-        saveSettings(*settings_);
+        saveSettings(*settings_, deps_.settingsPath.c_str());
         settings_->saveRequest = 0;
     }
     engine_->consoleTick(*statusBox_);

@@ -6,6 +6,7 @@
 #include <cursesp.h>
 
 #include <memory>
+#include <string>
 
 #include "engine_io.h"
 #include "key_source.h"
@@ -17,19 +18,42 @@
 
 namespace qor::console {
 
+// What the console reaches outside itself. A default-made set reaches nothing
+// of the machine: no port is opened, no command is run, nothing is sent and no
+// file is read or written. Only main() asks for the machine's own, with system().
+struct ConsoleDeps {
+    // The serial ports, the shell, the notification of this build,
+    // /etc/Qor.conf, /etc/Qor.event and /dev/mouse.
+    static ConsoleDeps system();
+
+    std::string settingsPath;   // empty: nothing read or written
+    std::string eventPath;      // empty: nothing recorded, an empty log shown
+    std::string mouseLinkPath;  // empty: no mouse link
+
+private:
+    bool machine_ = false;
+    friend class MainWin;
+};
+
 // The console's event store: every record reaches the file at once.
 class ConsoleEvents : public EventSink {
 public:
+    explicit ConsoleEvents(std::string path) : path_(std::move(path)) {}
     void recordEvent(int32_t kind) override;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
 };
 
 class MainWin : public NCursesApplication, public TickHandler {
 public:
-    MainWin();
+    explicit MainWin(ConsoleDeps deps);
     ~MainWin() override;
 
     UpsSettings& settings() { return *settings_; }
     MonitorEngine& engine() { return *engine_; }
+    const std::string& eventPath() const { return events_.path(); }
 
     void tick() override;  // consoleTick
 
@@ -39,10 +63,11 @@ protected:
 private:
     void drawMainScreen();
 
+    ConsoleDeps deps_;
     std::unique_ptr<UpsSettings> settings_;
-    std::unique_ptr<SerialLine> line_;
+    std::unique_ptr<UpsLine> line_;
     SystemClock clock_;
-    SystemShell shell_;
+    std::unique_ptr<Shell> shell_;
     ConsoleEvents events_;
     std::unique_ptr<Notifier> notifier_;
     std::unique_ptr<MonitorEngine> engine_;

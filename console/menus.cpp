@@ -21,7 +21,7 @@ bool CMenuItem::action() {
         settings_.detectRequest = 1;
         return false;
     case Action::ViewLog:
-        runViewLogForm();
+        runViewLogForm(app_.eventPath().c_str());
         return false;
     case Action::Quit:
         return true;

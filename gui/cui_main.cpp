@@ -35,21 +35,6 @@ int countdownIntervalMs(int32_t periodSec) {
     return static_cast<int>(ms);
 }
 
-// Stand-ins for a window not given the machine's own.
-class NoLine : public UpsLine {
-public:
-    int open(const char*) override { return -1; }
-    bool isOpen() const override { return false; }
-    int setLines(int) override { return 0; }
-    int readStatus() override { return 0; }
-    void close() override {}
-};
-
-class NoShell : public Shell {
-public:
-    int run(const char*) override { return -1; }
-};
-
 }  // namespace
 
 MainWindowDeps MainWindowDeps::system() {

@@ -26,7 +26,7 @@ constexpr const char* kHelpHome = "/usr/share/doc/Qor/HelpE.htm";
 // out gets a harmless stand-in. Only main() asks for the machine's own, with
 // system(). Fields a caller fills are used as given either way.
 struct MainWindowDeps {
-    // The serial ports, system(), /etc/Qor.conf, /etc/Qor.event, /dev/mouse,
+    // The serial ports, the shell, /etc/Qor.conf, /etc/Qor.event, /dev/mouse,
     // the help history and bookmarks under /etc and this build's notification.
     static MainWindowDeps system();
 

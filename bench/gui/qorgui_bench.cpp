@@ -115,7 +115,7 @@ void PaintMainWindow(benchmark::State& state) {
         QPainter p(&target);
         p.drawPixmap(0, 0, art.background);
         qor::gui::PanelContent content =
-            qor::gui::panelContent(qor::gui::DisplayAcFail, "/dev/ttyS0", 540, blink ^= 1);
+            qor::gui::panelContent(qor::DisplayAcFail, "/dev/ttyS0", 540, blink ^= 1);
         qor::gui::paintMainWindow(p, art, content, hover);
         p.end();
         benchmark::DoNotOptimize(target.constBits());

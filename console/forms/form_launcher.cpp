@@ -26,6 +26,6 @@ void runUpsSetForm(UpsSettings& settings) { runForm<CUpsSetForm>(settings); }
 void runMsgSetForm(UpsSettings& settings) { runForm<CMsgSetForm>(settings); }
 void runEmailSetForm(UpsSettings& settings) { runForm<CEmailSetForm>(settings); }
 void runPagerSetForm(UpsSettings& settings) { runForm<CPagerSetForm>(settings); }
-void runViewLogForm() { runForm<CViewLogForm>(); }
+void runViewLogForm(const char* eventPath) { runForm<CViewLogForm>(eventPath); }
 
 }  // namespace qor::console

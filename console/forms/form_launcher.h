@@ -11,6 +11,6 @@ void runUpsSetForm(UpsSettings& settings);
 void runMsgSetForm(UpsSettings& settings);
 void runEmailSetForm(UpsSettings& settings);
 void runPagerSetForm(UpsSettings& settings);
-void runViewLogForm();
+void runViewLogForm(const char* eventPath);
 
 }  // namespace qor::console

@@ -10,7 +10,7 @@ namespace qor::console {
 
 class CViewLogForm : public CConsoleForm {
 public:
-    explicit CViewLogForm(const char* path = kEventPath);
+    explicit CViewLogForm(const char* path);
 
 private:
     int onEnter() override;
