@@ -71,7 +71,7 @@ const qorwin::LogTime kTime{2026, 12, 8, 7, 5};
 
 }  // namespace
 
-TEST(EventLog, EntryFormatIsBoundedAndKeepsTheFileLines) {
+TEST(HalvoraLog, EntryFormatIsBoundedAndKeepsTheFileLines) {
     char out[qorwin::kLogEntryMax];
     qorwin::FormatLogEntry(kTime, "AC power failure", out, sizeof out);
     EXPECT_STREQ(out, "12/08/2026  07:05  :AC power failure");
@@ -85,7 +85,7 @@ TEST(EventLog, EntryFormatIsBoundedAndKeepsTheFileLines) {
     EXPECT_STREQ(tiny, "12/08/2");
 }
 
-TEST(EventLog, RingOfFiveHundred) {
+TEST(HalvoraLog, RingOfFiveHundred) {
     MemoryIni ini;
     EXPECT_EQ(qorwin::AppendLogEntry(ini, kTime, "first"), 1);
     EXPECT_EQ((*ini.Find("Log Count"))["Count"], "1");
@@ -106,7 +106,7 @@ TEST(EventLog, RingOfFiveHundred) {
     EXPECT_EQ(qorwin::NextLogIndex("0"), 1);
 }
 
-TEST(EventLog, ReviewHistoryTextAndClear) {
+TEST(HalvoraLog, ReviewHistoryTextAndClear) {
     MemoryIni ini;
     EXPECT_EQ(qorwin::HistoryText(ini), "");
     qorwin::AppendLogEntry(ini, kTime, "one");
@@ -128,7 +128,7 @@ TEST(EventLog, ReviewHistoryTextAndClear) {
     EXPECT_EQ(qorwin::AppendLogEntry(ini, kTime, "after"), 1);
 }
 
-TEST(EventLog, ShutdownStatusTextFromEitherFamilyAndClear) {
+TEST(HalvoraLog, ShutdownStatusTextFromEitherFamilyAndClear) {
     MemoryIni ini;
     EXPECT_EQ(qorwin::ShutdownStatusText(ini), "");
     ini.WriteString("Untitled - Notepad", "Tue Dec  8 07:00:01 2026", "C:\\WINDOWS\\Brantel\\BT123.TXT");
