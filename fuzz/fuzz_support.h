@@ -23,9 +23,16 @@ namespace qor::fuzz {
         }                                                                                  \
     } while (0)
 
-// One file per process under /tmp, rewritten with each input.
+// One file per process under /tmp, rewritten with each input; it and the
+// copies a target makes beside it (".saved", ".copy") go when the run ends.
 inline const char* inputFile(const char* name, const uint8_t* data, size_t size) {
-    static std::string path;
+    static struct Path {
+        std::string name;
+        ~Path() {
+            for (const char* suffix : {"", ".saved", ".copy"}) ::unlink((name + suffix).c_str());
+        }
+    } file;
+    std::string& path = file.name;
     path = std::string("/tmp/qor-fuzz-") + name + "-" + std::to_string(getpid());
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0) std::abort();
