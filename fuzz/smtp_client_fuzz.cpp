@@ -82,5 +82,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     done = true;
     peer.join();
     checkState(client);
+    client.close();
+    // No descriptor outlives its connection: the lowest free one stays put.
+    static int lowest = -1;
+    int probe = ::dup(0);
+    FUZZ_CHECK(probe >= 0);
+    ::close(probe);
+    if (lowest < 0) lowest = probe;
+    FUZZ_CHECK(probe == lowest);
     return 0;
 }
