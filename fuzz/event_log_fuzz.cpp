@@ -23,7 +23,8 @@ event fromEnd(const uint8_t* data, size_t size, size_t i) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 9000) return 0;  // a little past 1000 records
-    const char* path = fuzz::inputFile("event", data, size);
+    fuzz::InputFile file("event", data, size);
+    const char* path = file.path();
     size_t whole = size / sizeof(event);
 
     std::vector<event> read;

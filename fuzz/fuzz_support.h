@@ -23,28 +23,33 @@ namespace qor::fuzz {
         }                                                                                  \
     } while (0)
 
-// One file per process under /tmp, rewritten with each input; it and the
-// copies a target makes beside it (".saved", ".copy") go when the run ends.
-inline const char* inputFile(const char* name, const uint8_t* data, size_t size) {
-    static struct Path {
-        std::string name;
-        ~Path() {
-            for (const char* suffix : {"", ".saved", ".copy"}) ::unlink((name + suffix).c_str());
+// The input as a file under /tmp, for the readers that take a path; it and
+// the copies a target makes beside it (".saved", ".copy") go with the object
+// (libFuzzer ends a run without running static destructors).
+class InputFile {
+public:
+    InputFile(const char* name, const uint8_t* data, size_t size)
+        : path_(std::string("/tmp/qor-fuzz-") + name + "-" + std::to_string(getpid())) {
+        int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        if (fd < 0) std::abort();
+        size_t done = 0;
+        while (done < size) {
+            ssize_t n = ::write(fd, data + done, size - done);
+            if (n <= 0) std::abort();
+            done += static_cast<size_t>(n);
         }
-    } file;
-    std::string& path = file.name;
-    path = std::string("/tmp/qor-fuzz-") + name + "-" + std::to_string(getpid());
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) std::abort();
-    size_t done = 0;
-    while (done < size) {
-        ssize_t n = ::write(fd, data + done, size - done);
-        if (n <= 0) std::abort();
-        done += static_cast<size_t>(n);
+        ::close(fd);
     }
-    ::close(fd);
-    return path.c_str();
-}
+    ~InputFile() {
+        for (const char* suffix : {"", ".saved", ".copy"}) ::unlink((path_ + suffix).c_str());
+    }
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+    const char* path() const { return path_.c_str(); }
+
+private:
+    std::string path_;
+};
 
 // Takes bytes off the front of the input; past its end everything is 0/empty.
 class Cursor {

@@ -11,7 +11,8 @@ using namespace qor::gui;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 65536) return 0;
-    const QString path = QString::fromLocal8Bit(qor::fuzz::inputFile("help", data, size));
+    qor::fuzz::InputFile file("help", data, size);
+    const QString path = QString::fromLocal8Bit(file.path());
     QStringList list = readStringListFile(path);
     // Every entry takes at least its 4-byte length in the file.
     FUZZ_CHECK(static_cast<size_t>(list.size()) * 4 <= size);

@@ -73,7 +73,8 @@ void checkForms(const UpsSettings& loaded) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 20000) return 0;
-    const char* path = fuzz::inputFile("settings", data, size);
+    fuzz::InputFile file("settings", data, size);
+    const char* path = file.path();
 
     UpsSettings raw;
     std::memset(&raw, 0xa5, sizeof raw);
