@@ -15,10 +15,8 @@ namespace qor::console {
 
 ConsoleDeps ConsoleDeps::system() {
     ConsoleDeps d;
+    static_cast<FrontEndFiles&>(d) = FrontEndFiles::system();
     d.machine_ = true;
-    d.settingsPath = kSettingsPath;
-    d.eventPath = kEventPath;
-    d.mouseLinkPath = "/dev/mouse";
     return d;
 }
 

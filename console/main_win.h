@@ -9,6 +9,7 @@
 #include <string>
 
 #include "engine_io.h"
+#include "front_end_files.h"
 #include "key_source.h"
 #include "monitor_engine.h"
 #include "serial_line.h"
@@ -21,14 +22,10 @@ namespace qor::console {
 // What the console reaches outside itself. A default-made set reaches nothing
 // of the machine: no port is opened, no command is run, nothing is sent and no
 // file is read or written. Only main() asks for the machine's own, with system().
-struct ConsoleDeps {
-    // The serial ports, the shell, the notification of this build,
-    // /etc/Qor.conf, /etc/Qor.event and /dev/mouse.
+struct ConsoleDeps : FrontEndFiles {
+    // The serial ports, the shell, the notification of this build and the
+    // files of FrontEndFiles::system().
     static ConsoleDeps system();
-
-    std::string settingsPath;   // empty: nothing read or written
-    std::string eventPath;      // empty: nothing recorded, an empty log shown
-    std::string mouseLinkPath;  // empty: no mouse link
 
 private:
     bool machine_ = false;

@@ -36,8 +36,10 @@ private:
     UniqueFd fd_;
 };
 
+constexpr const char* kMouseLinkPath = "/dev/mouse";
+
 // Reads the raw target text of the link /dev/mouse into `buf` (zero-filled
 // first; empty when it is not a link). At most size-1 bytes, always terminated.
-void readMouseLink(char* buf, size_t size, const char* link = "/dev/mouse");
+void readMouseLink(char* buf, size_t size, const char* link = kMouseLinkPath);
 
 }  // namespace qor

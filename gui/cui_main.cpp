@@ -39,10 +39,8 @@ int countdownIntervalMs(int32_t periodSec) {
 
 MainWindowDeps MainWindowDeps::system() {
     MainWindowDeps d;
+    static_cast<FrontEndFiles&>(d) = FrontEndFiles::system();
     d.machine_ = true;
-    d.settingsPath = kSettingsPath;
-    d.eventPath = kEventPath;
-    d.mouseLinkPath = "/dev/mouse";
     d.helpFiles = HelpFiles::system();
     return d;
 }

@@ -11,6 +11,7 @@
 
 #include "artwork.h"
 #include "desktop_event_log.h"
+#include "front_end_files.h"
 #include "help_window.h"
 #include "monitor_engine.h"
 #include "settings_file.h"
@@ -25,18 +26,15 @@ constexpr const char* kHelpHome = "/usr/share/doc/Qor/HelpE.htm";
 // /dev is read or written and nothing is sent, so a test that leaves a field
 // out gets a harmless stand-in. Only main() asks for the machine's own, with
 // system(). Fields a caller fills are used as given either way.
-struct MainWindowDeps {
-    // The serial ports, the shell, /etc/Qor.conf, /etc/Qor.event, /dev/mouse,
-    // the help history and bookmarks under /etc and this build's notification.
+struct MainWindowDeps : FrontEndFiles {
+    // The serial ports, the shell, the files of FrontEndFiles::system(), the
+    // help history and bookmarks under /etc and this build's notification.
     static MainWindowDeps system();
 
     UpsLine* line = nullptr;        // nullptr: the serial ports, or a port that never opens
     Clock* clock = nullptr;         // nullptr: the system clock
     Shell* shell = nullptr;         // nullptr: the shell, or one that runs nothing
     Notifier* notifier = nullptr;   // nullptr: this build's dispatch, or nothing is sent
-    std::string settingsPath;       // empty: nothing read or written
-    std::string eventPath;          // empty: nothing read or written
-    std::string mouseLinkPath;      // empty: no mouse link
     QString helpHome;               // empty: the installed help file (see helpHomePage)
     HelpFiles helpFiles;            // empty paths: no history or bookmarks kept
     bool startTick = true;          // tests drive timeUP() themselves
