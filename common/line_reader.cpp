@@ -96,9 +96,10 @@ ReadResult readChunk(ByteSource& src, char* buf, std::size_t cap, const ChunkOpt
     ReadEnd end = ReadEnd::Complete;
     for (;;) {
         for (int i = 0; i < n; ++i) {
-            unsigned char c = block[i];
-            if (c == '\r' || c == '\n' || c == ' ') continue;
-            if (stored < cap - 1) buf[stored++] = static_cast<char>(c & 0x7f);
+            unsigned char c = block[i] & 0x7f;
+            // A NUL (line noise) would end the text the answer checks search.
+            if (c == '\r' || c == '\n' || c == ' ' || c == '\0') continue;
+            if (stored < cap - 1) buf[stored++] = static_cast<char>(c);
         }
         // A line that never falls quiet ends the chunk at the bound.
         if (src.nowMs() >= deadline) break;

@@ -39,8 +39,9 @@ ReadResult readLine(ByteSource& src, char* buf, std::size_t cap, const LineOptio
 
 // One modem chunk: waits up to `firstWaitMs` for the first byte, then takes
 // what is waiting until nothing more is, or until `totalMs` has passed since
-// the first byte. CR, LF and space are dropped; every other byte is stored
-// with its top bit cleared.
+// the first byte. Every byte is taken with its top bit cleared (a parity
+// bit); then CR, LF, space and NUL are dropped and the rest stored, so the
+// stored length is the text's length.
 struct ChunkOptions {
     int firstWaitMs;
     int totalMs;

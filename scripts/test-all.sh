@@ -1,17 +1,24 @@
 #!/bin/sh
-# Installs everything, builds the suite twice (plain with -Werror, and with
-# AddressSanitizer + UndefinedBehaviorSanitizer) and runs every test in both
-# (under the sanitizers the small-terminal forms test misses its timing; it runs in the plain build).
+# Installs everything, builds the suite three times (plain with -Werror, with
+# AddressSanitizer + UndefinedBehaviorSanitizer, and with ThreadSanitizer) and
+# runs every native test in each, the Wine and package tests in the plain build,
+# and every fuzz target for 30 s (under the sanitizers the small-terminal forms
+# test misses its timing; it runs in the plain build).
 set -eu
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
 JOBS=$(nproc)
 
 echo "== build (warnings are errors)"
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQOR_WERROR=ON >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQOR_WERROR=ON -DQOR_FUZZ_SECONDS=30 >/dev/null
 cmake --build build -j"$JOBS"
 echo "== tests"
-(cd build && ctest --output-on-failure -j"$JOBS" --timeout 600)
+(cd build && ctest --output-on-failure -j"$JOBS" --timeout 600 -LE fuzz)
+
+echo "== fuzz targets, 30 s each"
+# Built with clang beside the build above (fuzz/); every reader of outside
+# data gets its seeds and 30 s of new inputs.
+(cd build && ctest --output-on-failure -j"$JOBS" -L fuzz)
 
 echo "== build with AddressSanitizer and UndefinedBehaviorSanitizer"
 # The Windows edition is cross-built and runs under Wine: the sanitizers do

@@ -10,60 +10,11 @@
 #include "le_record.h"
 #include "line_reader.h"
 #include "pager_digits.h"
+#include "scripted_source.h"
 #include "smtp_reply.h"
 
 namespace qor::common {
 namespace {
-
-// Pieces of input, each available from its own moment on; a piece with
-// `fail` set reports a failed read. After the script: end of stream when
-// `closes`, else silence.
-class Script : public ByteSource {
-public:
-    struct Piece {
-        long long at;
-        std::string bytes;
-        bool fail = false;
-    };
-    explicit Script(std::deque<Piece> p, bool closes = false) : pieces_(std::move(p)), closes_(closes) {}
-
-    int read(unsigned char* buf, std::size_t cap, int timeoutMs) override {
-        if (pieces_.empty()) {
-            if (closes_) return kEndOfStream;
-            now_ += timeoutMs;
-            return kTimedOut;
-        }
-        Piece& p = pieces_.front();
-        if (p.at > now_ + timeoutMs) {
-            now_ += timeoutMs;
-            return kTimedOut;
-        }
-        if (p.at > now_) now_ = p.at;
-        if (p.fail) {
-            pieces_.pop_front();
-            return kReadFailed;
-        }
-        now_ += costMs;
-        std::size_t n = std::min(cap, p.bytes.size());
-        std::memcpy(buf, p.bytes.data(), n);
-        p.bytes.erase(0, n);
-        if (p.bytes.empty()) pieces_.pop_front();
-        return static_cast<int>(n);
-    }
-    bool write(const unsigned char* d, std::size_t n) override {
-        written.append(reinterpret_cast<const char*>(d), n);
-        return true;
-    }
-    long long nowMs() const override { return now_; }
-
-    std::string written;
-    int costMs = 0;  // time each delivering read takes
-
-private:
-    std::deque<Piece> pieces_;
-    bool closes_;
-    long long now_ = 0;
-};
 
 TEST(LineReader, LinesEndOnCrLfWhateverTheSegmentsAndTheyAreBounded) {
     struct Case {
@@ -128,6 +79,9 @@ TEST(ChunkReader, TakesWhatIsWaitingDropsBlanksAndClearsTheTopBit) {
         {"echo and answer", {{10, "ATZ\r\r\nOK\r\n"}, {500, "LATER"}}, "ATZOK", ReadEnd::Complete},
         {"two words run together", {{0, "NO DIALTONE\r\n"}}, "NODIALTONE", ReadEnd::Complete},
         {"parity bit", {{0, "\xcf\xcb"}}, "OK", ReadEnd::Complete},
+        // A NUL would hide the rest of the chunk from the answer checks.
+        {"line noise", {{0, std::string("\x80O\0K\r\n", 6)}}, "OK", ReadEnd::Complete},
+        {"parity on the blank", {{0, "NO\xa0" "DIALTONE\x8d\x8a"}}, "NODIALTONE", ReadEnd::Complete},
         {"silence", {}, "", ReadEnd::TimedOut},
         {"failure", {{0, "", true}}, "", ReadEnd::Failed},
     };
@@ -136,6 +90,7 @@ TEST(ChunkReader, TakesWhatIsWaitingDropsBlanksAndClearsTheTopBit) {
         char buf[16];
         ReadResult r = readChunk(s, buf, sizeof buf, {300, 1000});
         EXPECT_EQ(std::string(buf), c.chunk) << c.what;
+        EXPECT_EQ(r.length, c.chunk.size()) << c.what;
         EXPECT_EQ(r.end, c.end) << c.what;
     }
     // A line that never falls quiet: the chunk ends at its bound, full to the brim.

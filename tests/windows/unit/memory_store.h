@@ -30,7 +30,8 @@ public:
         if (it == values.end()) return false;
         if (kind != ValueKind::Binary && it->second.kind != kind) return false;
         if (it->second.bytes.size() > size) return false;  // as ERROR_MORE_DATA
-        std::memcpy(buf, it->second.bytes.data(), it->second.bytes.size());
+        // An empty value has no data pointer to copy from.
+        if (!it->second.bytes.empty()) std::memcpy(buf, it->second.bytes.data(), it->second.bytes.size());
         if (got) *got = static_cast<std::uint32_t>(it->second.bytes.size());
         return true;
     }

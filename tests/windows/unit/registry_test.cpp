@@ -148,6 +148,11 @@ TEST(SettingsStore, TextReadsAreAlwaysTerminatedAndBounded) {
     store.Put("Port", ValueKind::String, std::string(25, 'B'));
     EXPECT_FALSE(qorwin::ReadText(store, "Port", port, sizeof port));
     EXPECT_STREQ(port, "COM3");
+
+    // A value of no bytes at all reads as the empty text.
+    store.Put("Port", ValueKind::String, "");
+    ASSERT_TRUE(qorwin::ReadText(store, "Port", port, sizeof port));
+    EXPECT_STREQ(port, "");
 }
 
 TEST(SettingsStore, BlockReadZeroFillsAShortValue) {

@@ -1,0 +1,94 @@
+// The Linux edition's SMTP client against a server on loopback that says
+// anything: the fuzz input is the whole of what the server sends before it
+// closes its side. Greeting, the send sequence of the warning mail, quit and
+// close, with the client's error state and reply buffer checked after each.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "fuzz_support.h"
+#include "smtp_client.h"
+#include "warning_mail.h"
+
+using namespace qor;
+
+namespace {
+
+int listener(int& port) {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    struct sockaddr_in a {};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd, 4) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+        std::abort();
+    port = ntohs(a.sin_port);
+    return fd;
+}
+
+void checkState(const SmtpClient& c) {
+    FUZZ_CHECK(c.errorClassText() != nullptr && c.errorCodeText() != nullptr);
+    FUZZ_CHECK(std::memchr(c.reply(), '\0', SmtpClient::kBufferLen) != nullptr);
+    FUZZ_CHECK(std::memchr(c.commandText(), '\0', SmtpClient::kBufferLen) != nullptr);
+    FUZZ_CHECK(c.replyCode() >= -1 && c.replyCode() <= 999999999);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size > 16384) return 0;  // well inside the socket buffers
+    static int port = 0;
+    static int server = listener(port);
+
+    std::atomic<bool> done{false};
+    std::thread peer([&] {
+        int fd = ::accept4(server, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0) return;
+        size_t sent = 0;
+        while (sent < size) {
+            ssize_t n = ::send(fd, data + sent, size - sent, MSG_NOSIGNAL);
+            if (n <= 0) break;
+            sent += static_cast<size_t>(n);
+        }
+        ::shutdown(fd, SHUT_WR);
+        // Open until the client is through: what it sends is left unread.
+        while (!done.load()) std::this_thread::sleep_for(std::chrono::microseconds(50));
+        ::close(fd);
+    });
+
+    SmtpClient client;
+    // Everything arrives at once and ends in a close, so no wait runs out:
+    // the bounds only keep a fault from hanging the run.
+    client.setReceiveTimeoutMs(2000);
+    client.setGreetingWindowMs(60000);
+    int opened = client.open("127.0.0.1", port);
+    checkState(client);
+    FUZZ_CHECK((opened == 0) == client.isOpen());
+    if (opened == 0) {
+        client.setAddress("ops@example.org");
+        client.setMessage(composeWarningMail("AC Fail!", "Ops", "ops@example.org", "qor", "now"));
+        bool sent = runSendSequence(client);
+        checkState(client);
+        if (sent) FUZZ_CHECK(client.lastCommand() == SmtpQuit);
+        FUZZ_CHECK(client.close() == 0 && !client.isOpen());
+    }
+    done = true;
+    peer.join();
+    checkState(client);
+    client.close();
+    // No descriptor outlives its connection: the lowest free one stays put.
+    static int lowest = -1;
+    int probe = ::dup(0);
+    FUZZ_CHECK(probe >= 0);
+    ::close(probe);
+    if (lowest < 0) lowest = probe;
+    FUZZ_CHECK(probe == lowest);
+    return 0;
+}
