@@ -36,21 +36,10 @@ esac
 exec 3<&0
 "$@" <&3 3<&- &
 app=$!
-trap 'passed=1; kill -TERM "$app" 2>/dev/null' TERM
-trap 'passed=1; kill -HUP "$app" 2>/dev/null' HUP
 set +e
-# A trapped signal ends `wait` early with 128+N: wait again for the real
-# status, which the shell keeps until it has been waited for (127: it was
-# already, and st holds it).
-st=
-while :; do
-    passed=0
-    wait "$app"
-    got=$?
-    [ "$got" = 127 ] && [ -n "$st" ] && break
-    st=$got
-    [ "$passed" = 1 ] || break
-done
+. "$(dirname "$0")/../support/pass_signals.sh"
+wait_passing_signals "$app" TERM HUP
+st=$?
 out=$QOR_SANDBOX_DIR/etc-after
 mkdir -p "$out"
 for f in Qor.conf Qor.event; do

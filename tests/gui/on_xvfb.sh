@@ -25,21 +25,9 @@ mv "$out/display.tmp" "$out/display"
 DISPLAY=:$n "$@" &
 app=$!
 echo "$app" >"$out/app.pid"
-trap 'passed=1; kill -TERM "$app" 2>/dev/null' TERM
-trap 'passed=1; kill -HUP "$app" 2>/dev/null' HUP
-trap 'passed=1; kill -INT "$app" 2>/dev/null' INT
-# A trapped signal ends `wait` early with 128+N: wait again for the real
-# status, which the shell keeps until it has been waited for (127: it was
-# already, and st holds it).
-st=
-while :; do
-    passed=0
-    wait "$app"
-    got=$?
-    [ "$got" = 127 ] && [ -n "$st" ] && break
-    st=$got
-    [ "$passed" = 1 ] || break
-done
+. "$(dirname "$0")/../support/pass_signals.sh"
+wait_passing_signals "$app" TERM HUP INT
+st=$?
 kill "$xvfb" 2>/dev/null
 wait "$xvfb" 2>/dev/null
 exit $st
