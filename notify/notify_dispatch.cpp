@@ -121,8 +121,8 @@ NotifyDispatch::~NotifyDispatch() {
         state_->cv.notify_all();
     }
     // The worker is not waited for: a dial-up it has up must not leave the
-    // system's secrets file aside when the program ends.
-    restoreSecretsForExit();
+    // system's secrets file aside, or pppd holding the line, when the program ends.
+    endDialUpForExit();
 }
 
 void NotifyDispatch::queueEvent(int32_t kind) {

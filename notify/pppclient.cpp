@@ -58,11 +58,13 @@ bool existsPath(const std::string& p) {
     return lstat(p.c_str(), &st) == 0;
 }
 
-// The live secrets file of a swap not yet undone, so the program can undo it
-// on its way out; the lock keeps that apart from a worker's own swap.
+// The live secrets file of a swap not yet undone and the pppd still running,
+// so the program can undo both on its way out; the lock keeps that apart from
+// a worker's own swap and its own stop of pppd.
 struct SecretsSwap {
     std::mutex m;
     std::string live;  // empty: no swap in force
+    pid_t pppd = -1;   // the started pppd (one worker, one dial-up at a time)
     bool closing = false;
 };
 
@@ -70,6 +72,28 @@ SecretsSwap& secretsSwap() {
     // Never destroyed: a worker may still swap while the program exits.
     static SecretsSwap* swap = new SecretsSwap;
     return *swap;
+}
+
+// Hands the worker's pppd back to it, unless the exit path has taken it
+// (then the worker neither signals nor reaps it again).
+bool takeBackPppd(pid_t pid) {
+    SecretsSwap& swap = secretsSwap();
+    std::lock_guard<std::mutex> g(swap.m);
+    if (swap.pppd != pid) return false;
+    swap.pppd = -1;
+    return true;
+}
+
+// Reaps a signalled pppd, with SIGKILL when it has not ended within about 5 s.
+void reapPppd(pid_t pid) {
+    int status = 0;
+    for (int i = 0; i < 50; ++i) {
+        pid_t r = waitpid(pid, &status, WNOHANG);
+        if (r == pid || (r < 0 && errno != EINTR)) return;
+        notifySleepMs(nullptr, 100);
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
 }
 
 }  // namespace
@@ -264,14 +288,20 @@ bool PppClient::restoreSecrets(int method) {
     return true;
 }
 
-void restoreSecretsForExit() {
+void endDialUpForExit() {
     SecretsSwap& swap = secretsSwap();
     std::lock_guard<std::mutex> g(swap.m);
     swap.closing = true;
-    if (swap.live.empty()) return;
-    std::string saved = swap.live + ".old";
-    if (existsPath(saved)) ::rename(saved.c_str(), swap.live.c_str());
-    swap.live.clear();
+    if (!swap.live.empty()) {
+        std::string saved = swap.live + ".old";
+        if (existsPath(saved)) ::rename(saved.c_str(), swap.live.c_str());
+        swap.live.clear();
+    }
+    // pppd hangs up the modem when it ends: left running it would keep the
+    // line, and the call, after the monitor has gone.
+    pid_t pid = swap.pppd;
+    swap.pppd = -1;
+    if (pid > 0 && kill(pid, SIGTERM) == 0) reapPppd(pid);
 }
 
 int PppClient::checkInterface() const {
@@ -379,11 +409,18 @@ bool PppClient::startPppd() {
     }
     wr.reset();
     pppdPid_ = pid;
+    {
+        SecretsSwap& swap = secretsSwap();
+        std::lock_guard<std::mutex> g(swap.m);
+        swap.pppd = pid;
+        // The program is on its way out: no link is brought up any more.
+        if (swap.closing) kill(pid, SIGTERM);
+    }
     char failed = 0;
     if (rd && readFully(rd.get(), &failed, 1) == 1) {
         if (env_.log) env_.log->sys("PPPd connect success");
         int status = 0;
-        reapChild(pid, status);
+        if (takeBackPppd(pid)) reapChild(pid, status);
         pppdPid_ = -1;
     }
     notifySleepMs(env_.clock, 8000);
@@ -419,6 +456,7 @@ void PppClient::stopPppd(bool& gaveUp) {
     if (pppdPid_ <= 0) return;
     pid_t pid = pppdPid_;
     pppdPid_ = -1;
+    if (!takeBackPppd(pid)) return;  // ended and reaped on the way out
     if (kill(pid, SIGTERM) != 0 && kill(pid, SIGKILL) != 0) {
         gaveUp = true;
         for (int i = 0; i < 5; ++i) {
@@ -426,14 +464,7 @@ void PppClient::stopPppd(bool& gaveUp) {
             if (kill(pid, SIGKILL) == 0) break;
         }
     }
-    int status = 0;
-    for (int i = 0; i < 50; ++i) {
-        pid_t r = waitpid(pid, &status, WNOHANG);
-        if (r == pid || (r < 0 && errno != EINTR)) return;
-        notifySleepMs(nullptr, 100);
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, &status, 0);
+    reapPppd(pid);
 }
 
 bool PppClient::disconnect() {

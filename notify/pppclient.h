@@ -57,10 +57,11 @@ PppdLocator& processPppdLocator();
 // secrets entry). Quotes and backslashes are escaped for pppd's word parser.
 std::string pppSecretsLine(const char* user, const char* password);
 
-// Puts back the system's secrets file that a dial-up still holds aside, and
-// lets no later dial-up of this process swap it again: for a program on its
-// way out while a worker may be in the middle of a dial-up mail pass.
-void restoreSecretsForExit();
+// Puts back the system's secrets file that a dial-up still holds aside, ends
+// the pppd it started (waiting at most about 5 s), and lets no later dial-up
+// of this process swap or connect again: for a program on its way out while
+// a worker may be in the middle of a dial-up mail pass.
+void endDialUpForExit();
 
 // What the mail pass needs of a dial-up link.
 class DialUpLink {

@@ -385,16 +385,15 @@ TEST(FaultsE2E, SilentModemEndsThePagerPassAndTheMonitorTicksOn) {
     EXPECT_EQ(terminate(sb), 0);
 }
 
-// pppd not on the search list: three dial-ups that bring no link, then the
-// pass ends; the system's secrets file is back byte for byte.
-TEST(FaultsE2E, NoPppdFailsTheDialUpCleanlyAndRestoresTheSecrets) {
-    QOR_SANDBOX_REQUIRE_ROOT();
-    Sandbox sb;
+// A dial-up account on a modem that connects, the system's own secrets file
+// in /etc/ppp and a pppd stand-in that brings the link up.
+const std::string kSystemSecrets = "# the system's own\nisp * secret\n";
+
+UpsSettings seedDialUp(Sandbox& sb) {
     sb.port("ttyS0").port("ttyS2", shellQuote(HAYES_EMU) + " --dial connect");
     sb.pppMode("up");
     sb.setLines("ttyS0", true, true);
-    const std::string system = "# the system's own\nisp * secret\n";
-    ASSERT_TRUE(sb.seedEtc("ppp/pap-secrets", system));
+    EXPECT_TRUE(sb.seedEtc("ppp/pap-secrets", kSystemSecrets));
     UpsSettings s = mailSettings();
     s.connectMode = 1;
     s.modemDevice = 2;
@@ -402,7 +401,16 @@ TEST(FaultsE2E, NoPppdFailsTheDialUpCleanlyAndRestoresTheSecrets) {
     setText(s.dialUser, "joe");
     setText(s.dialPassword, "pw");
     setText(s.dialPhone, "0191555");
-    ASSERT_TRUE(sb.seedEtc("Qor.conf", image(s)));
+    return s;
+}
+
+// pppd not on the search list: three dial-ups that bring no link, then the
+// pass ends; the system's secrets file is back byte for byte.
+TEST(FaultsE2E, NoPppdFailsTheDialUpCleanlyAndRestoresTheSecrets) {
+    QOR_SANDBOX_REQUIRE_ROOT();
+    Sandbox sb;
+    const std::string& system = kSystemSecrets;
+    ASSERT_TRUE(sb.seedEtc("Qor.conf", image(seedDialUp(sb))));
     // /dev/null over the stand-in: a pppd that is there but cannot be run.
     for (const char* dir : {"/usr/local/sbin", "/usr/bin", "/usr/local/bin"})
         ASSERT_FALSE(std::filesystem::exists(std::string(dir) + "/pppd")) << dir;
@@ -456,19 +464,8 @@ TEST(FaultsE2E, SigtermDuringAMailPassAndDuringAFormLosesNothing) {
     {
         // Over a dial-up link: the account's secrets are live while the mail goes.
         Sandbox sb;
-        sb.port("ttyS0").port("ttyS2", shellQuote(HAYES_EMU) + " --dial connect");
-        sb.pppMode("up");
-        sb.setLines("ttyS0", true, true);
-        const std::string system = "# the system's own\nisp * secret\n";
-        ASSERT_TRUE(sb.seedEtc("ppp/pap-secrets", system));
-        UpsSettings s = mailSettings();
-        s.connectMode = 1;
-        s.modemDevice = 2;
-        s.modemFlow = 2;
-        setText(s.dialUser, "joe");
-        setText(s.dialPassword, "pw");
-        setText(s.dialPhone, "0191555");
-        ASSERT_TRUE(sb.seedEtc("Qor.conf", image(s)));
+        const std::string& system = kSystemSecrets;
+        ASSERT_TRUE(sb.seedEtc("Qor.conf", image(seedDialUp(sb))));
         smtpMode(sb, "slow 20");
         ASSERT_TRUE(startConsole(sb));
         ASSERT_TRUE(startSmtp(sb));
@@ -478,6 +475,8 @@ TEST(FaultsE2E, SigtermDuringAMailPassAndDuringAFormLosesNothing) {
         EXPECT_EQ(terminate(sb), 0);
         EXPECT_EQ(readFile(sb.path("etc-upper/ppp/pap-secrets")), system) << "the system's file was left aside";
         EXPECT_FALSE(std::filesystem::exists(sb.path("etc-upper/ppp/pap-secrets.old")));
+        std::string ppp = readFile(sb.path("pppd.events")).value_or("");
+        EXPECT_NE(ppp.find("stopped signal=TERM"), std::string::npos) << "pppd left holding the line:\n" << ppp;
     }
     {
         Sandbox sb;
