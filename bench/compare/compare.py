@@ -196,6 +196,21 @@ def main():
         sb.set_lines("ttyS0", dcd=1, cts=1)
         return sb
 
+    def serve(sb, port):
+        # Our network server on: the idle figures must hold with it listening.
+        sb.seed_etc("Qor.net", "LISTEN 127.0.0.1 %d\n" % port)
+        os.chmod(sb.path("etc-upper/Qor.net"), 0o600)
+
+    def serving(sb, port):
+        probe = ("import socket; s = socket.create_connection(('127.0.0.1', %d), 5); "
+                 "s.sendall(b'GET VAR qor ups.status\\n'); print(s.recv(200).decode())" % port)
+        for _ in range(50):
+            r = sb.enter(["python3", "-c", probe])
+            if r.returncode == 0 and "VAR qor ups.status" in r.stdout:
+                return True
+            time.sleep(0.2)
+        return False
+
     def seeded(edition, minutes):
         path = os.path.join(work, "Qor.conf.%s" % edition)
         subprocess.run([seed, edition, str(minutes), "1", path], check=True)
@@ -205,6 +220,7 @@ def main():
     try:
         # A: our console, the peer and the bare loop on one line.
         a = box()
+        serve(a, 3494)  # the peer's upsd has 3493 in this sandbox
         inner = ""
         if have_peer:
             peer_files(conf, state)
@@ -219,6 +235,7 @@ def main():
         b = None
         if have_gui:
             b = box()
+            serve(b, 3494)
             b.start([on_xvfb, b.path("."), gui], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
 
         # C, D: one-minute battery, for the halt timing.
@@ -235,6 +252,8 @@ def main():
         ok = ok and c.wait_for_screen("UPS is installed on: /dev/ttyS0", 15)
         if not ok:
             sys.exit("qorconsole did not find the simulated UPS:\n" + a.screen())
+        if not serving(a, 3494) or (b and not serving(b, 3494)):
+            sys.exit("our network server did not answer")
         time.sleep(4)  # let every program settle into its steady poll
 
         ours = sandbox_pids(a, {"qorconsole"})
@@ -293,7 +312,7 @@ def main():
 
         print()
         print("== Side by side (%s, idle window %.0f s)" % (time.strftime("%Y-%m-%d"), wall))
-        print("(peer: genericups + upsd + upsmon)")
+        print("(peer: genericups + upsd + upsmon; ours with the network server listening)")
         row("line change to event (AC fail)", summary(ours_lat),
             summary(peer_lat) if have_peer else "n/a", "-")
         row("idle CPU", "%d ns (%s)" % (idle["ours"], fmt_pct(idle["ours"], wall)),
