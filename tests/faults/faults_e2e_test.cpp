@@ -409,7 +409,6 @@ UpsSettings seedDialUp(Sandbox& sb) {
 TEST(FaultsE2E, NoPppdFailsTheDialUpCleanlyAndRestoresTheSecrets) {
     QOR_SANDBOX_REQUIRE_ROOT();
     Sandbox sb;
-    const std::string& system = kSystemSecrets;
     ASSERT_TRUE(sb.seedEtc("Qor.conf", image(seedDialUp(sb))));
     // /dev/null over the stand-in: a pppd that is there but cannot be run.
     for (const char* dir : {"/usr/local/sbin", "/usr/bin", "/usr/local/bin"})
@@ -421,12 +420,12 @@ TEST(FaultsE2E, NoPppdFailsTheDialUpCleanlyAndRestoresTheSecrets) {
     auto pass = [&] { return count(sb.syslog(), "can't find ppp0"); };
     ASSERT_TRUE(waitUntil([&] { return pass() == 3; }, 120000)) << sb.syslog();
     // The last disconnect: the secrets go back and the modem is hung up.
-    ASSERT_TRUE(waitUntil([&] { return readFile(sb.path("etc-upper/ppp/pap-secrets")) == system; }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return readFile(sb.path("etc-upper/ppp/pap-secrets")) == kSystemSecrets; }, 10000));
     ::sleep(12);  // a fourth attempt would have dialled by now
     auto cmds = modemCommands(sb, "ttyS2");
     EXPECT_EQ(commandsStarting(cmds, "ATD"), 3u);
     EXPECT_EQ(pass(), 3u);
-    EXPECT_EQ(readFile(sb.path("etc-upper/ppp/pap-secrets")), system);
+    EXPECT_EQ(readFile(sb.path("etc-upper/ppp/pap-secrets")), kSystemSecrets);
     EXPECT_FALSE(std::filesystem::exists(sb.path("etc-upper/ppp/pap-secrets.old")));
     EXPECT_FALSE(std::filesystem::exists(sb.path("etc-upper/ppp/pap-secrets.new")));
     EXPECT_TRUE(sb.pppdLog().empty()) << "the stand-in ran";
@@ -464,16 +463,15 @@ TEST(FaultsE2E, SigtermDuringAMailPassAndDuringAFormLosesNothing) {
     {
         // Over a dial-up link: the account's secrets are live while the mail goes.
         Sandbox sb;
-        const std::string& system = kSystemSecrets;
         ASSERT_TRUE(sb.seedEtc("Qor.conf", image(seedDialUp(sb))));
         smtpMode(sb, "slow 20");
         ASSERT_TRUE(startConsole(sb));
         ASSERT_TRUE(startSmtp(sb));
         sb.setLines("ttyS0", true, false);
         ASSERT_TRUE(waitUntil([&] { return smtpAccepted(sb) == 1; }, 30000));
-        ASSERT_NE(readFile(sb.path("etc-upper/ppp/pap-secrets")), system) << "the account's file is not live";
+        ASSERT_NE(readFile(sb.path("etc-upper/ppp/pap-secrets")), kSystemSecrets) << "the account's file is not live";
         EXPECT_EQ(terminate(sb), 0);
-        EXPECT_EQ(readFile(sb.path("etc-upper/ppp/pap-secrets")), system) << "the system's file was left aside";
+        EXPECT_EQ(readFile(sb.path("etc-upper/ppp/pap-secrets")), kSystemSecrets) << "the system's file was left aside";
         EXPECT_FALSE(std::filesystem::exists(sb.path("etc-upper/ppp/pap-secrets.old")));
         std::string ppp = readFile(sb.path("pppd.events")).value_or("");
         EXPECT_NE(ppp.find("stopped signal=TERM"), std::string::npos) << "pppd left holding the line:\n" << ppp;
