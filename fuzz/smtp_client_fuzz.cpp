@@ -3,6 +3,7 @@
 // closes its side. Greeting, the send sequence of the warning mail, quit and
 // close, with the client's error state and reply buffer checked after each.
 #include <arpa/inet.h>
+#include <dirent.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -31,6 +32,22 @@ int listener(int& port) {
         std::abort();
     port = ntohs(a.sin_port);
     return fd;
+}
+
+// Sockets the process holds. Descriptors in general would not do: the
+// sanitizer starts its symbolizer on pipes when libFuzzer first names a new
+// function, and keeps them.
+int openSockets() {
+    int n = 0;
+    DIR* d = ::opendir("/proc/self/fd");
+    if (d == nullptr) std::abort();
+    while (struct dirent* e = ::readdir(d)) {
+        char link[64] = {};
+        std::string path = std::string("/proc/self/fd/") + e->d_name;
+        if (::readlink(path.c_str(), link, sizeof link - 1) > 0 && std::strncmp(link, "socket:", 7) == 0) ++n;
+    }
+    ::closedir(d);
+    return n;
 }
 
 void checkState(const SmtpClient& c) {
@@ -83,12 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     peer.join();
     checkState(client);
     client.close();
-    // No descriptor outlives its connection: the lowest free one stays put.
-    static int lowest = -1;
-    int probe = ::dup(0);
-    FUZZ_CHECK(probe >= 0);
-    ::close(probe);
-    if (lowest < 0) lowest = probe;
-    FUZZ_CHECK(probe == lowest);
+    // No socket outlives its connection: only the listener is left.
+    FUZZ_CHECK(openSockets() == 1);
     return 0;
 }
