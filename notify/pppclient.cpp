@@ -74,6 +74,15 @@ SecretsSwap& secretsSwap() {
     return *swap;
 }
 
+// Records the worker's new pppd for the exit path; one started while the
+// program is already on its way out is stopped at once (no link any more).
+void recordPppd(pid_t pid) {
+    SecretsSwap& swap = secretsSwap();
+    std::lock_guard<std::mutex> g(swap.m);
+    swap.pppd = pid;
+    if (swap.closing) kill(pid, SIGTERM);
+}
+
 // Hands the worker's pppd back to it, unless the exit path has taken it
 // (then the worker neither signals nor reaps it again).
 bool takeBackPppd(pid_t pid) {
@@ -409,13 +418,7 @@ bool PppClient::startPppd() {
     }
     wr.reset();
     pppdPid_ = pid;
-    {
-        SecretsSwap& swap = secretsSwap();
-        std::lock_guard<std::mutex> g(swap.m);
-        swap.pppd = pid;
-        // The program is on its way out: no link is brought up any more.
-        if (swap.closing) kill(pid, SIGTERM);
-    }
+    recordPppd(pid);
     char failed = 0;
     if (rd && readFully(rd.get(), &failed, 1) == 1) {
         if (env_.log) env_.log->sys("PPPd connect success");
