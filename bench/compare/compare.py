@@ -196,12 +196,15 @@ def main():
         sb.set_lines("ttyS0", dcd=1, cts=1)
         return sb
 
-    def serve(sb, port):
-        # Our network server on: the idle figures must hold with it listening.
+    # Our network server on: the idle figures must hold with it listening. Its
+    # port is not 3493, which the peer's upsd has in sandbox A.
+    our_port = 3494
+
+    def serve(sb, port=our_port):
         sb.seed_etc("Qor.net", "LISTEN 127.0.0.1 %d\n" % port)
         os.chmod(sb.path("etc-upper/Qor.net"), 0o600)
 
-    def serving(sb, port):
+    def serving(sb, port=our_port):
         probe = ("import socket; s = socket.create_connection(('127.0.0.1', %d), 5); "
                  "s.sendall(b'GET VAR qor ups.status\\n'); print(s.recv(200).decode())" % port)
         for _ in range(50):
@@ -220,7 +223,7 @@ def main():
     try:
         # A: our console, the peer and the bare loop on one line.
         a = box()
-        serve(a, 3494)  # the peer's upsd has 3493 in this sandbox
+        serve(a)
         inner = ""
         if have_peer:
             peer_files(conf, state)
@@ -235,7 +238,7 @@ def main():
         b = None
         if have_gui:
             b = box()
-            serve(b, 3494)
+            serve(b)
             b.start([on_xvfb, b.path("."), gui], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
 
         # C, D: one-minute battery, for the halt timing.
@@ -252,7 +255,7 @@ def main():
         ok = ok and c.wait_for_screen("UPS is installed on: /dev/ttyS0", 15)
         if not ok:
             sys.exit("qorconsole did not find the simulated UPS:\n" + a.screen())
-        if not serving(a, 3494) or (b and not serving(b, 3494)):
+        if not serving(a) or (b and not serving(b)):
             sys.exit("our network server did not answer")
         time.sleep(4)  # let every program settle into its steady poll
 
