@@ -4,8 +4,12 @@
 //
 // Binds a datagram socket at SOCKET (the sandbox's /dev/log) and appends every
 // message it receives, as sent ("<PRI>timestamp ident[pid]: text"), plus a line
-// feed to LOGFILE. Runs until killed.
+// feed to LOGFILE. On SIGTERM it writes what is still queued, then ends: the
+// sandbox stops it that way when its command has ended, so no message the
+// command sent is lost to the teardown.
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <stdio.h>
 #include <string.h>
 #include <sys/socket.h>
@@ -32,6 +36,21 @@ public:
 private:
     int fd_;
 };
+
+volatile sig_atomic_t stopping = 0;
+
+void onTerm(int) { stopping = 1; }
+
+// Appends one message as a line.
+void append(int out, char* buf, ssize_t n)
+{
+    while (n > 0 && (buf[n - 1] == '\n' || buf[n - 1] == '\0'))
+        n--;
+    buf[n++] = '\n';
+    // One write per message: lines from concurrent senders never interleave.
+    ssize_t w = ::write(out, buf, static_cast<size_t>(n));
+    (void)w;
+}
 
 } // namespace
 
@@ -60,19 +79,32 @@ int main(int argc, char** argv)
         perror("simsyslog: log file");
         return 1;
     }
+    // SIGTERM is blocked but while waiting, so it cannot slip in between the
+    // check and the wait.
+    struct sigaction act {};
+    act.sa_handler = onTerm;
+    sigaction(SIGTERM, &act, nullptr);
+    sigset_t term, waiting;
+    sigemptyset(&term);
+    sigaddset(&term, SIGTERM);
+    sigprocmask(SIG_BLOCK, &term, &waiting);
+    sigdelset(&waiting, SIGTERM);
     char buf[2048];
-    for (;;) {
-        ssize_t n = ::recv(sock.get(), buf, sizeof buf - 1, 0);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
+    while (!stopping) {
+        pollfd p{sock.get(), POLLIN, 0};
+        int r = ::ppoll(&p, 1, nullptr, &waiting);
+        if (r < 0 && errno != EINTR)
             return 1;
-        }
-        while (n > 0 && (buf[n - 1] == '\n' || buf[n - 1] == '\0'))
-            n--;
-        buf[n++] = '\n';
-        // One write per message: lines from concurrent senders never interleave.
-        ssize_t w = ::write(out.get(), buf, static_cast<size_t>(n));
-        (void)w;
+        if (r <= 0)
+            continue;
+        ssize_t n = ::recv(sock.get(), buf, sizeof buf - 1, MSG_DONTWAIT);
+        if (n >= 0)
+            append(out.get(), buf, n);
+    }
+    for (;;) {
+        ssize_t n = ::recv(sock.get(), buf, sizeof buf - 1, MSG_DONTWAIT);
+        if (n < 0)
+            return 0;
+        append(out.get(), buf, n);
     }
 }
