@@ -1,8 +1,11 @@
 #!/bin/sh
 # The Windows installer under Wine, inside qor-sandbox, in a prefix of its own:
 # a silent install puts the deliverables under Program Files and writes the
-# registry values; a log-on (wineboot runs the Run keys) starts halvora; the
-# silent uninstaller stops it with halvstop and removes what was installed.
+# registry values and registers the log-on task (schtasks); a log-on starts
+# halvora through that task (wineboot starts the session, and the test plays
+# the Task Scheduler, which under Wine keeps the task but never runs a log-on
+# trigger); the silent uninstaller stops it with halvstop and removes what was
+# installed, the task with it.
 #
 #   installer_wine_test.sh RUN_WINE HIDE_LIB WINEBOOT_STANDIN PREFIX ARTIFACTS INSTALLER BIN_DIR
 #
@@ -16,6 +19,8 @@ windir='C:\Program Files\Brantel\Halvora'
 qor_key='HKLM\Software\Brantel\Halvora\Qor'
 run_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
 uninst_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\HalvoraQor'
+# Where Wine's Task Scheduler keeps the registered task "Halvora".
+task="$prefix/drive_c/windows/system32/tasks/Halvora"
 failures=0
 
 fail() {
@@ -66,10 +71,12 @@ done
 echo "== registry after install"
 expect_value "$qor_key" RestoreSystemFile "REG_DWORD 0x0"
 expect_value "$qor_key" BootGUI "REG_DWORD 0x1"
-expect_value "$run_key" Halvora "REG_SZ \"$windir\\halvora.exe\""
+expect_no_value "$run_key" Halvora
+[ -f "$task" ] || fail "the log-on task is not registered"
+[ -f "$dir/halvora-task.xml" ] || fail "the log-on task's definition is not installed"
 expect_value "$uninst_key" QuietUninstallString "REG_SZ \"$windir\\uninstall.exe\" /S"
 
-echo "== a log-on starts halvora; the silent uninstaller stops it"
+echo "== a log-on starts halvora through the task; the silent uninstaller stops it"
 wine_run cmd /c wineboot '&' "$bin/../wine-tests/qorwin_wine_tests.exe" "--bin=$dir" \
     "--artifacts=$artifacts" --gtest_filter='InstalledHalvora.*'
 st=$?
@@ -80,6 +87,7 @@ for f in $files uninstall.exe; do
     [ ! -e "$dir/$f" ] || fail "left behind: $f"
 done
 [ ! -e "$dir" ] || fail "left behind: the install folder"
+[ ! -e "$task" ] || fail "left behind: the log-on task"
 expect_no_value "$qor_key" RestoreSystemFile
 expect_no_value "$qor_key" BootGUI
 expect_no_value "$run_key" Halvora

@@ -38,7 +38,8 @@ INT_PTR CConfigDlg::Run(HWND owner) { return DoModal(inst_, IDD_CONFIG, owner); 
 
 BOOL CConfigDlg::OnInitDialog() {
     HWND port = Item(IDC_CFG_PORT);
-    for (const char* name : kConfigPorts) SendMessageA(port, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+    for (int i = 0; i < kConfigPortItems; ++i)
+        SendMessageA(port, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(ConfigPortName(i).c_str()));
     SelectStoredPort();
 
     RegistryStore store;
@@ -96,10 +97,11 @@ void CConfigDlg::Relabel() {
 
 void CConfigDlg::OnPortChosen() {
     int index = static_cast<int>(SendDlgItemMessageA(hwnd(), IDC_CFG_PORT, CB_GETCURSEL, 0, 0));
-    if (index < 0 || index >= kConfigPortCount) return;
-    const char* port = kConfigPorts[index];
+    if (index < 0 || index >= kConfigPortItems) return;
+    const std::string name = ConfigPortName(index);
+    const char* port = name.c_str();
     RegistryStore store;
-    WriteText(store, value::kPort, port);
+    StorePortChoice(store, port);
     const int n = PortNumberFromName(port);
     if (n != 0 && UpsPresent(ProbeUpsLine(port))) {
         SetPortNumber(n);

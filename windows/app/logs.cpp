@@ -2,8 +2,10 @@
 
 #include <windows.h>
 
+#include "access_faults.h"
 #include "event_log.h"
 #include "safe_close_rules.h"
+#include "win_raii.h"
 
 namespace qorwin {
 
@@ -26,6 +28,19 @@ void LogEvent(const char* text) {
     LogTime t{st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute};
     ProfileIni log = EventLogFile();
     AppendLogEntry(log, t, text);
+    ProcessAccessFaults().Report(kFaultEventLog, !log.WriteFailed());
+}
+
+bool CheckEventLogWritable() {
+    const std::string path = WindowsFolder() + kEventLogFile;
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    UniqueHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, share, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file && GetLastError() == ERROR_FILE_NOT_FOUND)
+        file.reset(CreateFileA(path.c_str(), GENERIC_WRITE | DELETE, share, nullptr, CREATE_NEW,
+                               FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    const bool ok = static_cast<bool>(file);
+    ProcessAccessFaults().Report(kFaultEventLog, ok);
+    return ok;
 }
 
 }  // namespace qorwin

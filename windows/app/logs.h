@@ -9,6 +9,9 @@ namespace qorwin {
 
 // Appends an entry with the local time (a ring of 500).
 void LogEvent(const char* text);
+// Whether Halvora.log can be written, found without changing it (a missing
+// one is created and removed again); the outcome counts as a log access.
+bool CheckEventLogWritable();
 
 ProfileIni EventLogFile();
 // Brantel\BTUPSSAV.LOG in the Windows folder, written by the safe-close library.

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "access_faults.h"
 #include "app_state.h"
 #include "config_dlg.h"
 #include "language.h"
@@ -134,6 +135,13 @@ void CMainDlg::FindStartPort() {
     SetPortNumber(DetectPort(hwnd()));
 }
 
+// The fault line: empty while the settings key and the event log are within
+// reach, else what cannot be done (drawn in red).
+void CMainDlg::ShowFaults() {
+    const std::string line = FaultLine(ProcessAccessFaults().Current());
+    if (ItemText(IDC_FAULT_LINE) != line) SetItemText(IDC_FAULT_LINE, line);
+}
+
 void CMainDlg::StartTimers() {
     if (!SetTimer(hwnd(), kTimerLinePoll, 1000, nullptr)) MessageBoxA(hwnd(), "Can not install timer!", "", MB_OK);
     SetTimer(hwnd(), kTimerAnimation, 2500, nullptr);
@@ -151,6 +159,8 @@ BOOL CMainDlg::OnInitDialog() {
     RestoreBootFiles();
     ClearStaleShutdownMarker();
     FindStartPort();
+    CheckEventLogWritable();
+    ShowFaults();
     StartTimers();
     StartWorkerThreads();
     PostMessageA(hwnd(), kMsgAskShutdownStatus, 0, 0);
@@ -215,7 +225,7 @@ void CMainDlg::Paint() {
     EndPaint(hwnd(), &ps);
 }
 
-bool CMainDlg::OnMessage(UINT msg, WPARAM wp, LPARAM, INT_PTR* result) {
+bool CMainDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR* result) {
     if (msg == Messages().warningType && msg != 0) {
         // Sent back by the pop-up: wParam 5 cancels the countdown.
         SetMessageResult(wp == kWarnCancel ? monitor_.Cancel() : 0);
@@ -229,15 +239,22 @@ bool CMainDlg::OnMessage(UINT msg, WPARAM wp, LPARAM, INT_PTR* result) {
         return true;
     case WM_TIMER: {
         RegistryStore store;
-        if (wp == kTimerLinePoll)
+        if (wp == kTimerLinePoll) {
             monitor_.OnLineTick(store, PortNumber());
-        else if (wp == kTimerCountdown)
+            ShowFaults();
+        } else if (wp == kTimerCountdown)
             monitor_.OnCountdownTick(store);
         else if (wp == kTimerAnimation)
             InvalidateRect(hwnd(), nullptr, FALSE);
         *result = TRUE;
         return true;
     }
+    case WM_CTLCOLORSTATIC:
+        if (reinterpret_cast<HWND>(lp) != Item(IDC_FAULT_LINE)) return false;
+        SetTextColor(reinterpret_cast<HDC>(wp), RGB(192, 0, 0));
+        SetBkMode(reinterpret_cast<HDC>(wp), TRANSPARENT);
+        *result = reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
+        return true;
     case kMsgAskShutdownStatus:
         AskShutdownStatus();
         *result = TRUE;

@@ -51,6 +51,7 @@ private:
     void ClearStaleShutdownMarker();
     void FindStartPort();
     void StartTimers();
+    void ShowFaults();
     void Paint();
 
     // What the power monitor does, done on this dialog.

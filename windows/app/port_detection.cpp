@@ -18,14 +18,16 @@ void ShowPortLine(HWND dialog, const char* portName) {
 }
 
 int DetectPort(HWND dialog) {
-    int n = FindUpsPort([](const char* port) { return ProbeUpsLine(port); });
+    RegistryStore store;
+    char further[kPortBufferSize] = {};
+    ReadText(store, value::kFurtherPort, further, sizeof further);
+    int n = FindUpsPort([](const char* port) { return ProbeUpsLine(port); }, FurtherPortNumber(further));
     char name[8];
     PortNameOf(n, name, sizeof name);
     if (n != 0)
         ShowPortLine(dialog, name);
     else
         SetDlgItemTextA(dialog, IDC_PORT_LINE, Text(text::kPortNone).c_str());
-    RegistryStore store;
     // On a first start the key is not there yet: create it, or the port
     // found is dropped and nothing is watched until the next start.
     store.EnsureKey();

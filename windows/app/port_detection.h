@@ -5,8 +5,9 @@
 
 namespace qorwin {
 
-// Probes COM1..COM4; sets control 1014 of the dialog (text 1060 with the port
-// name, or text 1017), stores "Port" (the name, or "NONE") and returns 1..4 or 0.
+// Probes COM1..COM4, then the "Further Port" when one is stored; sets control
+// 1014 of the dialog (text 1060 with the port name, or text 1017), stores
+// "Port" (the name, or "NONE") and returns n of COMn, or 0.
 int DetectPort(HWND dialog);
 
 // Text 1060 formatted with the port name, for control 1014.

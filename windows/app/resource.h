@@ -29,6 +29,8 @@
 #define IDC_NOTIFICATION 1092
 #define IDC_ANIMATION 1094
 #define IDC_BUTTON1 1096
+// Empty unless the settings key or the event log cannot be reached.
+#define IDC_FAULT_LINE 1097
 
 // About box.
 #define IDC_ABOUT_TEXT 1037

@@ -50,7 +50,17 @@ void CTrayWnd::AddTrayIcon() {
     nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     nid.uCallbackMessage = kTrayCallback;
     nid.hIcon = icon_;
-    CopyText(nid.szTip, sizeof nid.szTip < 128 ? sizeof nid.szTip : 128, Text(text::kTrayTip).c_str());
+    // While the settings key or the log is out of reach the tip says so, and a
+    // notice pops up once for each fault that appears.
+    const unsigned faults = ProcessAccessFaults().Current();
+    CopyText(nid.szTip, sizeof nid.szTip < 128 ? sizeof nid.szTip : 128,
+             faults ? kFaultTip : Text(text::kTrayTip).c_str());
+    if (notice_.Due(faults)) {
+        nid.uFlags |= NIF_INFO;
+        nid.dwInfoFlags = NIIF_WARNING;
+        CopyText(nid.szInfoTitle, sizeof nid.szInfoTitle, kFaultNoticeTitle);
+        CopyText(nid.szInfo, sizeof nid.szInfo, FaultNoticeText(faults).c_str());
+    }
     // Added again on every tick: after a restart of the shell the icon comes back.
     if (!Shell_NotifyIconA(NIM_ADD, &nid)) Shell_NotifyIconA(NIM_MODIFY, &nid);
 }
@@ -98,6 +108,9 @@ void CTrayWnd::OnTrayNotify(LPARAM mouse) {
         break;
     case WM_RBUTTONDOWN:
         TrackTrayMenu();
+        break;
+    case NIN_BALLOONUSERCLICK:  // the fault notice: show what it is about
+        ShowMainDialog();
         break;
     default:
         break;

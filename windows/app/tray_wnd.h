@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "access_faults.h"
 #include "dialog.h"
 #include "main_dlg.h"
 
@@ -37,6 +38,7 @@ private:
     HINSTANCE inst_;
     std::unique_ptr<CMainDlg> main_;
     HICON icon_ = nullptr;
+    FaultNotice notice_;
 };
 
 }  // namespace qorwin

@@ -9,7 +9,9 @@ namespace {
 class Win32CommPort : public CommPort {
 public:
     bool Open(const char* portName) override {
-        port_.reset(CreateFileA(portName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+        char path[32];
+        PortDevicePath(portName, path, sizeof path);
+        port_.reset(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_OVERLAPPED, nullptr));
         return static_cast<bool>(port_);
     }

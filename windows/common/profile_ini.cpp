@@ -16,7 +16,9 @@ void ProfileIni::GetString(const char* section, const char* key, const char* def
 }
 
 bool ProfileIni::WriteString(const char* section, const char* key, const char* value) {
-    return WritePrivateProfileStringA(section, key, value, path_.c_str()) != FALSE;
+    const bool ok = WritePrivateProfileStringA(section, key, value, path_.c_str()) != FALSE;
+    if (!ok) writeFailed_ = true;
+    return ok;
 }
 
 bool ProfileIni::DeleteSection(const char* section) {

@@ -17,9 +17,12 @@ public:
     bool DeleteSection(const char* section) override;
     std::size_t SectionNames(char* out, std::size_t size) override;
     std::size_t Section(const char* section, char* out, std::size_t size) override;
+    // True once a write through this object has failed.
+    bool WriteFailed() const { return writeFailed_; }
 
 private:
     std::string path_;
+    bool writeFailed_ = false;
 };
 
 // The Windows folder with a trailing backslash.

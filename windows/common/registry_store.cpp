@@ -3,15 +3,24 @@
 #include <cstring>
 #include <vector>
 
+#include "access_faults.h"
 #include "registry_values.h"
 #include "win_raii.h"
 
 namespace qorwin {
 namespace {
 
+// Every outcome on the Halvora key counts: without administrator rights the
+// full-access open is refused, and the monitor then stores and reads nothing.
+bool Report(const char* subKey, bool ok) {
+    if (std::strcmp(subKey, kQorKeyPath) == 0) ProcessAccessFaults().Report(kFaultSettingsKey, ok);
+    return ok;
+}
+
 UniqueKey OpenKey(const char* subKey) {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return UniqueKey();
+    if (!Report(subKey, RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS))
+        return UniqueKey();
     return UniqueKey(key);
 }
 
@@ -33,8 +42,8 @@ bool RegistryStore::EnsureKey() {
     if (OpenKey(subKey_)) return true;
     HKEY key = nullptr;
     DWORD disposition = 0;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, subKey_, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                        nullptr, &key, &disposition) != ERROR_SUCCESS)
+    if (!Report(subKey_, RegCreateKeyExA(HKEY_LOCAL_MACHINE, subKey_, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                         KEY_ALL_ACCESS, nullptr, &key, &disposition) == ERROR_SUCCESS))
         return false;
     UniqueKey owned(key);
     return true;
@@ -65,8 +74,8 @@ bool RegistryStore::Read(const char* name, ValueKind kind, void* buf, std::uint3
 bool RegistryStore::Write(const char* name, ValueKind kind, const void* data, std::uint32_t size) {
     UniqueKey key = OpenKey(subKey_);
     if (!key) return false;
-    return RegSetValueExA(key.get(), name, 0, RegType(kind), static_cast<const BYTE*>(data), size) ==
-           ERROR_SUCCESS;
+    return Report(subKey_, RegSetValueExA(key.get(), name, 0, RegType(kind), static_cast<const BYTE*>(data),
+                                          size) == ERROR_SUCCESS);
 }
 
 }  // namespace qorwin

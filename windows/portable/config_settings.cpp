@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "line_status.h"
 #include "registry_values.h"
 
 namespace qorwin {
@@ -46,9 +47,24 @@ ConfigCheck TakeConfigNumbers(const std::string (&texts)[kConfigNumberCount], Co
 
 int ConfigPortIndex(const char* port) {
     if (port == nullptr) return -1;
-    for (int i = 0; i < kConfigPortCount; ++i)
-        if (std::strcmp(kConfigPorts[i], port) == 0) return i;
-    return -1;
+    if (std::strcmp(port, "NONE") == 0) return 0;
+    const int n = PortNumberFromName(port);  // item n is COMn
+    return n != 0 ? n : -1;
+}
+
+std::string ConfigPortName(int index) {
+    if (index < 0 || index >= kConfigPortItems) return std::string();
+    char name[8];
+    PortNameOf(index, name, sizeof name);
+    return name;
+}
+
+void StorePortChoice(SettingsStore& store, const char* port) {
+    WriteText(store, value::kPort, port);
+    if (FurtherPortNumber(port) != 0)
+        WriteText(store, value::kFurtherPort, port);
+    else if (store.Exists(value::kFurtherPort))
+        WriteText(store, value::kFurtherPort, "NONE");
 }
 
 }  // namespace qorwin

@@ -10,9 +10,11 @@
 
 namespace qorwin {
 
-// Items of the port list, in list order.
+// The first items of the port list, in list order; COM5..COM256 follow them
+// (a USB-serial adapter often gets a number above 4).
 inline constexpr const char* kConfigPorts[] = {"NONE", "COM1", "COM2", "COM3", "COM4"};
 inline constexpr int kConfigPortCount = 5;
+inline constexpr int kConfigPortItems = 257;  // NONE, COM1..COM256
 inline constexpr int kConfigMin = 1;
 inline constexpr int kConfigMax = 9999;
 inline constexpr int kConfigNumberCount = 4;
@@ -48,5 +50,13 @@ ConfigCheck TakeConfigNumbers(const std::string (&texts)[kConfigNumberCount], Co
 
 // Index of the port name in the list, -1 when it is not one of its items.
 int ConfigPortIndex(const char* port);
+// The item at index (0..256): "NONE", "COM1".."COM256"; "" outside the list.
+std::string ConfigPortName(int index);
+
+// Stores a port chosen in the list: "Port" = its name. A port above COM4 also
+// becomes the "Further Port", which the detection tries after COM1..COM4; any
+// other choice turns a stored one off ("NONE"). Without such a choice there is
+// no "Further Port" value at all.
+void StorePortChoice(SettingsStore& store, const char* port);
 
 }  // namespace qorwin

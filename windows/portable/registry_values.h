@@ -34,6 +34,9 @@ inline constexpr char kShutups[] = "Shutups";
 inline constexpr char kSteplog[] = "Steplog";
 inline constexpr char kRestoreSystemFile[] = "RestoreSystemFile";
 inline constexpr char kBootGui[] = "BootGUI";
+// Added: a port above COM4 chosen in the configuration dialog, which the
+// detection tries after COM1..COM4. Absent until such a port is chosen.
+inline constexpr char kFurtherPort[] = "Further Port";
 }  // namespace value
 
 inline constexpr std::uint32_t kPortBufferSize = 20;      // "Port" is read into 20 bytes

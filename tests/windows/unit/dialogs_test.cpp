@@ -85,9 +85,32 @@ TEST(ConfigSettings, StartingValuesLoadSaveAndTheFirstBadNumberStopsAll) {
     EXPECT_EQ(back.interval, 45u);
     EXPECT_EQ(back.showStatus, 1u);
 
-    EXPECT_EQ(qorwin::ConfigPortIndex("NONE"), 0);
-    EXPECT_EQ(qorwin::ConfigPortIndex("COM4"), 4);
-    EXPECT_EQ(qorwin::ConfigPortIndex("COM5"), -1);
+}
+
+TEST(ConfigSettings, PortListReachesAnyComPortAndRemembersAFurtherOne) {
+    // The list: NONE, COM1..COM4 first, as ever, then COM5..COM256.
+    for (int i = 0; i < qorwin::kConfigPortCount; ++i) EXPECT_EQ(qorwin::ConfigPortName(i), qorwin::kConfigPorts[i]);
+    EXPECT_EQ(qorwin::ConfigPortName(5), "COM5");
+    EXPECT_EQ(qorwin::ConfigPortName(qorwin::kConfigPortItems - 1), "COM256");
+    EXPECT_EQ(qorwin::ConfigPortName(qorwin::kConfigPortItems), "");
+    for (int i = 0; i < qorwin::kConfigPortItems; ++i)
+        EXPECT_EQ(qorwin::ConfigPortIndex(qorwin::ConfigPortName(i).c_str()), i);
+    EXPECT_EQ(qorwin::ConfigPortIndex("COM257"), -1);
+    EXPECT_EQ(qorwin::ConfigPortIndex(""), -1);
+
+    // Choosing COM1..COM4 or NONE writes "Port" alone: no new value appears.
+    MemoryStore store;
+    qorwin::StorePortChoice(store, "COM3");
+    EXPECT_EQ(Bytes(store, "Port"), std::string("COM3", 5));  // with its NUL
+    EXPECT_EQ(store.values.count("Further Port"), 0u);
+    // A port above COM4 is remembered for the detection ...
+    qorwin::StorePortChoice(store, "COM12");
+    EXPECT_EQ(Bytes(store, "Port"), std::string("COM12", 6));
+    EXPECT_EQ(Bytes(store, "Further Port"), std::string("COM12", 6));
+    // ... until another choice turns it off.
+    qorwin::StorePortChoice(store, "NONE");
+    EXPECT_EQ(Bytes(store, "Port"), std::string("NONE", 5));
+    EXPECT_EQ(Bytes(store, "Further Port"), std::string("NONE", 5));
 }
 
 TEST(NotifySettings, RowsRoundTripAndACommaNeverEatsTheChannels) {

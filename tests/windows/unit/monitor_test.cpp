@@ -267,6 +267,7 @@ TEST(ShutdownPlan, FamiliesVersionsAndTheEndOfSession) {
     using qorwin::WinVersion;
     EXPECT_EQ(qorwin::SafeCloseIndex("COM1"), 0);
     EXPECT_EQ(qorwin::SafeCloseIndex("COM4"), 3);
+    EXPECT_EQ(qorwin::SafeCloseIndex("COM12"), 11);  // a further port is closed safely too
     EXPECT_EQ(qorwin::SafeCloseIndex("NONE"), -1);
     EXPECT_EQ(qorwin::SafeCloseIndex("com1"), -1);
 

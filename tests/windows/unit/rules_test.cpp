@@ -2,8 +2,10 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "access_faults.h"
 #include "line_status.h"
 #include "startup_rules.h"
 #include "warning_text.h"
@@ -22,19 +24,30 @@ TEST(LineStatus, PresenceAndPowerState) {
     EXPECT_EQ(qorwin::ClassifyLine(0x60), qorwin::PowerState::BatteryLow);
 }
 
-TEST(LineStatus, PortNames) {
-    EXPECT_EQ(qorwin::PortNumberFromName("COM1"), 1);
-    EXPECT_EQ(qorwin::PortNumberFromName("COM4"), 4);
-    EXPECT_EQ(qorwin::PortNumberFromName("COM5"), 0);
-    EXPECT_EQ(qorwin::PortNumberFromName("COM10"), 0);
-    EXPECT_EQ(qorwin::PortNumberFromName("com2"), 0);
-    EXPECT_EQ(qorwin::PortNumberFromName("NONE"), 0);
+TEST(LineStatus, PortNamesAndDevicePaths) {
+    const std::pair<const char*, int> numbers[] = {
+        {"COM1", 1}, {"COM4", 4}, {"COM5", 5}, {"COM10", 10}, {"COM256", 256}, {"COM257", 0}, {"COM1000", 0},
+        {"COM0", 0}, {"COM05", 0}, {"COM", 0}, {"COM1x", 0}, {"com2", 0}, {"NONE", 0}, {"COM99999999999", 0}};
+    for (const auto& [name, n] : numbers) EXPECT_EQ(qorwin::PortNumberFromName(name), n) << name;
     EXPECT_EQ(qorwin::PortNumberFromName(nullptr), 0);
+    EXPECT_EQ(qorwin::FurtherPortNumber("COM4"), 0);  // COM1..COM4 are searched anyway
+    EXPECT_EQ(qorwin::FurtherPortNumber("COM17"), 17);
+    EXPECT_EQ(qorwin::FurtherPortNumber("NONE"), 0);
+
     char name[8];
-    qorwin::PortNameOf(3, name, sizeof name);
-    EXPECT_STREQ(name, "COM3");
-    qorwin::PortNameOf(0, name, sizeof name);
-    EXPECT_STREQ(name, "NONE");
+    const std::pair<int, const char*> names[] = {{3, "COM3"}, {17, "COM17"}, {256, "COM256"}, {0, "NONE"}, {257, "NONE"}};
+    for (const auto& [n, text] : names) {
+        qorwin::PortNameOf(n, name, sizeof name);
+        EXPECT_STREQ(name, text) << n;
+    }
+    // COM10 and up open only as \\.\COMn; anything that is no port name is left as it is.
+    char path[32];
+    const std::pair<const char*, const char*> paths[] = {
+        {"COM1", "\\\\.\\COM1"}, {"COM12", "\\\\.\\COM12"}, {"COM1000", "COM1000"}, {"NONE", "NONE"}, {"", ""}};
+    for (const auto& [port, want] : paths) {
+        qorwin::PortDevicePath(port, path, sizeof path);
+        EXPECT_STREQ(path, want) << port;
+    }
 }
 
 TEST(LineStatus, DetectionTakesTheFirstAnsweringPortAndPassesOverFailures) {
@@ -54,6 +67,22 @@ TEST(LineStatus, DetectionTakesTheFirstAnsweringPortAndPassesOverFailures) {
     // Both lines off (a pulled cable) is not a UPS.
     EXPECT_EQ(qorwin::FindUpsPort(probe(0x20, 0x00, 0x40, 0x00)), 0);
     EXPECT_EQ(qorwin::FindUpsPort(qorwin::LineProbeFn()), 0);
+
+    // A further port is tried last, and only one above COM4.
+    auto answersOn = [&asked](const char* ups) {
+        return [&asked, ups](const char* port) -> std::int32_t {
+            asked.push_back(port);
+            return std::strcmp(port, ups) == 0 ? 0x10 : -1;
+        };
+    };
+    asked.clear();
+    EXPECT_EQ(qorwin::FindUpsPort(answersOn("COM12"), 12), 12);
+    EXPECT_EQ(asked, (std::vector<std::string>{"COM1", "COM2", "COM3", "COM4", "COM12"}));
+    EXPECT_EQ(qorwin::FindUpsPort(answersOn("COM2"), 12), 2);
+    EXPECT_EQ(qorwin::FindUpsPort(answersOn("COM12")), 0);
+    asked.clear();
+    EXPECT_EQ(qorwin::FindUpsPort(answersOn("COM300"), 300), 0);
+    EXPECT_EQ(asked.size(), 4u);
 }
 
 TEST(StartupRules, ShutdownQuestionAndBootFilePlatforms) {
@@ -107,4 +136,39 @@ TEST(WarningText, EveryKindHasAShortTextAndTheCountdownsOfferCancel) {
     EXPECT_STREQ(text, "59 seconds");
     qorwin::FormatSeconds(3600, text, sizeof text);
     EXPECT_STREQ(text, "60 min 00 s");
+}
+
+TEST(AccessFaults, ALostKeyOrLogIsShownAndNoticedOnceUntilItClears) {
+    qorwin::AccessFaults faults;
+    qorwin::FaultNotice notice;
+    EXPECT_EQ(qorwin::FaultLine(faults.Current()), "");
+    EXPECT_FALSE(notice.Due(faults.Current()));
+
+    faults.Report(qorwin::kFaultSettingsKey, false);
+    const std::string keyLine = qorwin::FaultLine(faults.Current());
+    EXPECT_NE(keyLine.find("NOT PROTECTED"), std::string::npos);
+    EXPECT_NE(keyLine.find("HKLM\\Software\\Brantel\\Halvora\\Qor"), std::string::npos);
+    EXPECT_TRUE(notice.Due(faults.Current()));
+    faults.Report(qorwin::kFaultSettingsKey, false);  // every later refusal: no new notice
+    EXPECT_FALSE(notice.Due(faults.Current()));
+
+    // A second kind of fault is noticed on its own; the line names both.
+    faults.Report(qorwin::kFaultEventLog, false);
+    EXPECT_TRUE(notice.Due(faults.Current()));
+    const std::string both = qorwin::FaultLine(faults.Current());
+    EXPECT_EQ(both.find(keyLine), 0u);
+    EXPECT_NE(both.find("Halvora.log"), std::string::npos);
+    EXPECT_NE(qorwin::FaultNoticeText(faults.Current()).find("administrator"), std::string::npos);
+
+    // An access that works again clears its kind only; a fault that returns is noticed again.
+    faults.Report(qorwin::kFaultSettingsKey, true);
+    EXPECT_EQ(faults.Current(), static_cast<unsigned>(qorwin::kFaultEventLog));
+    EXPECT_EQ(qorwin::FaultLine(faults.Current()).find("NOT PROTECTED"), std::string::npos);
+    EXPECT_FALSE(notice.Due(faults.Current()));
+    faults.Report(qorwin::kFaultSettingsKey, false);
+    EXPECT_TRUE(notice.Due(faults.Current()));
+    faults.Report(qorwin::kFaultSettingsKey, true);
+    faults.Report(qorwin::kFaultEventLog, true);
+    EXPECT_EQ(qorwin::FaultLine(faults.Current()), "");
+    EXPECT_EQ(qorwin::FaultNoticeText(faults.Current()), "");
 }

@@ -33,7 +33,8 @@ set_tests_properties(qorwin_wine_prefix PROPERTIES
 # qorwin_wine_test(NAME FILTER [SMTP_SINK] [ttySn[=exec:CMD] ...]): the gtest
 # cases FILTER of the Wine test program, with the listed simulated ports as
 # COM1, COM2, ... (exec: a port program such as the modem emulator plays the
-# far end), and with SMTP_SINK a real SMTP server on 127.0.0.1:25.
+# far end; ttySn@COMm: that port as COMm instead), and with SMTP_SINK a real
+# SMTP server on 127.0.0.1:25.
 function(qorwin_wine_test name filter)
   set(port_args)
   set(maps)
@@ -44,9 +45,14 @@ function(qorwin_wine_test name filter)
       set(wrap ${CMAKE_CURRENT_LIST_DIR}/with_smtp_sink.sh ${PROJECT_SOURCE_DIR}/tests/notify/smtp_sink.py --)
       continue()
     endif()
+    set(com COM${n})
+    if(port MATCHES "^([^@]+)@(COM[0-9]+)$")
+      set(port ${CMAKE_MATCH_1})
+      set(com ${CMAKE_MATCH_2})
+    endif()
     string(REGEX REPLACE "=.*" "" port_name "${port}")
     list(APPEND port_args --port "${port}")
-    list(APPEND maps COM${n}=${port_name})
+    list(APPEND maps ${com}=${port_name})
     math(EXPR n "${n} + 1")
   endforeach()
   add_test(NAME qorwin_wine_${name}
@@ -62,7 +68,7 @@ function(qorwin_wine_test name filter)
     SKIP_RETURN_CODE 77)
 endfunction()
 
-qorwin_wine_test(halvora "HalvoraStart.*:HalvoraDialog.*:HalvoraTray.*")
+qorwin_wine_test(halvora "HalvoraStart.*:HalvoraDialog.*:HalvoraTray.*:HalvoraRights.*")
 qorwin_wine_test(serial "WineSerial.*" ttyS0)
 qorwin_wine_test(qorwarn "QorWarn.*")
 qorwin_wine_test(language "WineLanguage.*")
@@ -75,4 +81,5 @@ qorwin_wine_test(shutdown "HalvoraShutdown.*" ttyS0)
 set_tests_properties(qorwin_wine_shutdown PROPERTIES TIMEOUT 300)
 qorwin_wine_test(safeclose "SafeClose.*")
 qorwin_wine_test(halvstop "HalvStop.*")
-qorwin_wine_test(settings "HalvoraSettings.*:WineDialup.*" ttyS0)
+# ttyS1 is a USB-serial adapter's port above COM4.
+qorwin_wine_test(settings "HalvoraSettings.*:WineDialup.*" ttyS0 ttyS1@COM5)

@@ -1,5 +1,5 @@
 // The settings dialogs of halvora, opened from its main dialog and tray and
-// driven by messages. Needs the simulated port ttyS0 as COM1.
+// driven by messages. Needs the simulated port ttyS0 as COM1 and ttyS1 as COM5.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -157,7 +157,7 @@ TEST_F(HalvoraSettings, ConfigurationNumbersAreCheckedAndStoredOnOk) {
     EXPECT_EQ(ItemText(cfg, 1033), "30");
     EXPECT_FALSE(IsChecked(cfg, 1022));
     EXPECT_EQ(ComboSel(cfg, 1021), 0);  // "NONE"
-    EXPECT_EQ(SendMessageA(GetDlgItem(cfg, 1021), CB_GETCOUNT, 0, 0), 5);
+    EXPECT_EQ(SendMessageA(GetDlgItem(cfg, 1021), CB_GETCOUNT, 0, 0), 257);  // NONE, COM1..COM256
     EXPECT_EQ(ComboSel(cfg, 1035), 0);  // English
     EXPECT_EQ(SendMessageA(GetDlgItem(cfg, 1035), CB_GETCOUNT, 0, 0), 8);
     EXPECT_EQ(ItemText(cfg, 1203), "Expected battery life:");
@@ -243,6 +243,49 @@ TEST_F(HalvoraSettings, PortAndLanguageTakeEffectWhenChosen) {
     EXPECT_EQ(ComboSel(cfg, 1021), 1);  // the detected port is shown
     Press(cfg, IDCANCEL);
     EXPECT_TRUE(WaitGone(cfg));
+}
+
+TEST_F(HalvoraSettings, APortAboveCom4IsChosenWatchedAndFoundByTheDetection) {
+    ASSERT_TRUE(SetLines("ttyS0", false, false));
+    ASSERT_TRUE(SetLines("ttyS1", false, true));  // the UPS, on COM5
+    HWND cfg = OpenFromMain(1056, "Configuration");
+    ASSERT_NE(cfg, nullptr);
+    Choose(cfg, 1021, 5);
+    EXPECT_TRUE(WaitFor([] { return ReadQorString("Port") == "COM5"; }, 3000)) << ReadQorString("Port");
+    EXPECT_EQ(ReadQorString("Further Port"), "COM5");
+    EXPECT_EQ(ItemText(Main(), 1014), "UPS is installed on COM5");
+    Press(cfg, IDCANCEL);
+    EXPECT_TRUE(WaitGone(cfg));
+    // Watched: the line's changes show on the main dialog.
+    EXPECT_TRUE(WaitFor([] { return ItemText(Main(), 1023) == "System AC power: Normal"; }, 4000))
+        << ItemText(Main(), 1023);
+    ASSERT_TRUE(SetLines("ttyS1", true, false));
+    EXPECT_TRUE(WaitFor([] { return ItemText(Main(), 1023) == "System AC power: Failure"; }, 4000))
+        << ItemText(Main(), 1023);
+    ASSERT_TRUE(SetLines("ttyS1", false, true));
+    EXPECT_TRUE(WaitFor([] { return ItemText(Main(), 1023) == "System AC power: Normal"; }, 4000));
+    EXPECT_NE(ControlLog("ttyS1").find("RTS=1"), std::string::npos);
+
+    // The detection tries the remembered port after COM1..COM4.
+    WriteQorString("Port", "NONE");
+    SetText(Main(), 1014, "");
+    Press(Main(), 1059);
+    EXPECT_EQ(ReadQorString("Port"), "COM5");
+    EXPECT_EQ(ItemText(Main(), 1014), "UPS is installed on COM5");
+    PostMessageA(halvora_->tray, kTrayCallback, 128, WM_LBUTTONDBLCLK);
+    EXPECT_TRUE(WaitFor([] { return IsWindowVisible(Main()) != FALSE; }, 5000));
+    Shoot(Main(), "halvora-com5.bmp");
+    PostMessageA(Main(), WM_CLOSE, 0, 0);
+
+    // Choosing NONE turns the further port off again.
+    cfg = OpenFromMain(1056, "Configuration");
+    ASSERT_NE(cfg, nullptr);
+    EXPECT_EQ(ComboSel(cfg, 1021), 5);
+    Choose(cfg, 1021, 0);
+    EXPECT_TRUE(WaitFor([] { return ReadQorString("Further Port") == "NONE"; }, 3000));
+    Press(cfg, IDCANCEL);
+    EXPECT_TRUE(WaitGone(cfg));
+    SetLines("ttyS1", false, false);
 }
 
 TEST_F(HalvoraSettings, NotificationStoresEnableBitsAndEventValues) {
