@@ -48,7 +48,7 @@ struct NetServer::Client {
 
 NetServer::NetServer(const NetConfig& config, const NetLimits& limits)
     : config_(config), limits_(limits), protocol_(config_) {
-    limits_.maxClients = std::clamp(limits_.maxClients, 1, kMaxSessions);
+    limits_.maxClients = std::clamp(limits_.maxClients, 1, kMaxClients);
     clients_ = std::make_unique<Client[]>(static_cast<size_t>(limits_.maxClients));
 }
 

@@ -2,8 +2,10 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "bounded_text.h"
 #include "command_words.h"
@@ -81,24 +83,26 @@ void UpsProtocol::setState(int32_t upsState, int32_t secondsLeft, const char* po
 }
 
 bool UpsProtocol::attach(Session* s) {
-    for (auto& slot : sessions_) {
-        if (slot == nullptr) {
-            slot = s;
-            return true;
-        }
+    try {
+        sessions_.push_back(s);
+    } catch (const std::bad_alloc&) {
+        return false;
     }
-    return false;
+    return true;
 }
 
 void UpsProtocol::detach(Session* s) {
-    for (auto& slot : sessions_)
-        if (slot == s) slot = nullptr;
+    auto it = std::find(sessions_.begin(), sessions_.end(), s);
+    if (it == sessions_.end()) return;
+    sessions_.erase(it);
+    // After a crowd has gone, its memory goes too.
+    if (sessions_.size() < sessions_.capacity() / 4) sessions_.shrink_to_fit();
 }
 
 int UpsProtocol::loginCount() const {
     int n = 0;
     for (const Session* s : sessions_)
-        if (s != nullptr && s->loggedIn) ++n;
+        if (s->loggedIn) ++n;
     return n;
 }
 
@@ -266,7 +270,7 @@ void UpsProtocol::list(int argc, const char* const* argv, Reply& out) {
         listVars(out, "VAR qor ");
     } else if (is(what, "CLIENT")) {
         for (const Session* c : sessions_) {
-            if (c == nullptr || !c->loggedIn) continue;
+            if (!c->loggedIn) continue;
             out.add("CLIENT qor ");
             out.add(c->peer);
             out.end();

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "net_config.h"
 #include "ups_settings.h"
@@ -12,7 +13,6 @@
 namespace qor::net {
 
 constexpr const char* kUpsName = "qor";
-constexpr int kMaxSessions = 32;
 constexpr size_t kMaxReply = 2048;  // the longest answer to one command
 
 // What one connection has said about itself.
@@ -57,7 +57,9 @@ public:
     void setForcedShutdown() { fsd_ = true; }
     bool forcedShutdown() const { return fsd_; }
 
-    // Connections are attached while they are open.
+    // Connections are attached while they are open; the table grows with them
+    // and has no cap of its own (the server bounds the connections). False only
+    // when memory for one more entry is lacking.
     bool attach(Session* s);
     void detach(Session* s);
     int loginCount() const;
@@ -78,7 +80,7 @@ private:
     bool varValue(const char* name, char* buf, size_t size) const;
 
     const NetConfig& config_;
-    Session* sessions_[kMaxSessions] = {};
+    std::vector<Session*> sessions_;  // in the order they came
     int32_t upsState_ = 0;
     int32_t secondsLeft_ = 0;
     TextField port_ = {};

@@ -164,6 +164,21 @@ TEST(NetProtocol, LoginNeedsAConfiguredUserAndItsPassword) {
     EXPECT_EQ(p.loginCount(), 0);
 }
 
+TEST(NetProtocol, SessionTableGrowsWithTheClientsAndHasNoCap) {
+    NetConfig c = oneUser();
+    UpsProtocol p(c);
+    p.setState(AcOk, 600, "");
+    std::vector<Session> many(1500);
+    for (Session& s : many) ASSERT_TRUE(p.attach(&s));
+    for (size_t i = 0; i < many.size(); i += 3)
+        play(p, many[i], {{"USERNAME mon", "OK\n"}, {"PASSWORD secret", "OK\n"}, {"LOGIN qor", "OK\n"}});
+    EXPECT_EQ(p.loginCount(), 500);
+    for (size_t i = 0; i < many.size(); i += 2) p.detach(&many[i]);
+    EXPECT_EQ(p.loginCount(), 250) << "those left are the odd ones, every third of them logged in";
+    p.detach(&many[0]);  // twice: no effect
+    EXPECT_EQ(p.loginCount(), 250);
+}
+
 TEST(NetProtocol, StatusFollowsTheEngineAndStaysForcedOnceRaised) {
     struct Row {
         int32_t state;
