@@ -190,7 +190,8 @@ void NetServer::readFrom(Client& c) {
 
 void NetServer::answerLines(Client& c) {
     size_t start = 0;
-    while (!c.closeAfterFlush) {
+    // After LOGOUT the lines already received are still answered, as upsd does.
+    for (;;) {
         if (!c.roomForAnswer()) {
             flush(c);  // what the socket takes now makes room for the next answers
             if (!c.fd) return;
