@@ -246,7 +246,7 @@ TEST(NetE2E, DamagedConfigKeepsTheServerOffWithOneSystemLogLine) {
     for (const auto& l : qor::sandbox::lines(sb.syslog()))
         if (l.find("Qor.net") != std::string::npos) mentions.push_back(l);
     ASSERT_EQ(mentions.size(), 1u) << sb.syslog();
-    EXPECT_NE(mentions[0].find("/etc/Qor.net line 2: USER wants NAME PASSWORD; network server off"), std::string::npos)
+    EXPECT_NE(mentions[0].find("/etc/Qor.net line 2: USER wants NAME PASSWORD [primary]; network server off"), std::string::npos)
         << mentions[0];
 }
 
