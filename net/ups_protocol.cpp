@@ -245,10 +245,21 @@ const NetUser* UpsProtocol::userOf(const Session& s) const {
 
 void UpsProtocol::note(int priority, const char* what, const Session& s) {
     if (!log_) return;
+    // The name is the client's: blanks other than spaces could fake a line of their own.
+    char name[65];
+    copyBounded(name, sizeof name, s.hasUser ? s.user : "(no name)");
+    for (char* c = name; *c != '\0'; ++c)
+        if (static_cast<unsigned char>(*c) < 0x20 || *c == 0x7f) *c = '?';
     char line[400];
-    std::snprintf(line, sizeof line, "network: %.64s@%s %s", s.hasUser ? s.user : "(no name)",
-                  s.peer[0] != '\0' ? s.peer : "?", what);
+    std::snprintf(line, sizeof line, "network: %s@%s %s", name, s.peer[0] != '\0' ? s.peer : "?", what);
     log_(priority, line);
+}
+
+void UpsProtocol::noteRefusal(unsigned kind, const char* what, Session& s) {
+    // Asking again on the same connection changes nothing: it does not fill the log.
+    if ((s.refusalsLogged & kind) != 0) return;
+    s.refusalsLogged |= kind;
+    note(LOG_WARNING, what, s);
 }
 
 After UpsProtocol::handle(Session& s, const char* line, size_t len, Reply& out) {
@@ -444,7 +455,7 @@ void UpsProtocol::login(Session& s, int argc, const char* const* argv, Reply& ou
     if (s.loggedIn) return error(out, "ALREADY-LOGGED-IN");
     if (!isUps(argv[0])) return error(out, "UNKNOWN-UPS");
     if (userOf(s) == nullptr) {
-        note(LOG_WARNING, "refused: wrong name or password", s);
+        noteRefusal(1, "refused: wrong name or password", s);
         return error(out, "ACCESS-DENIED");
     }
     s.loggedIn = true;
@@ -465,7 +476,7 @@ void UpsProtocol::forceShutdown(Session& s, int argc, const char* const* argv, R
     if (!isUps(argv[0])) return error(out, "UNKNOWN-UPS");
     const NetUser* u = userOf(s);
     if (u == nullptr || !u->primary) {
-        note(LOG_WARNING, "refused the forced shutdown: not a primary with this password", s);
+        noteRefusal(2, "refused the forced shutdown: not a primary with this password", s);
         return error(out, "ACCESS-DENIED");
     }
     if (!followerFsd_) followerFsdAtMs_ = clock_();
