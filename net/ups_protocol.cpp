@@ -335,6 +335,8 @@ void UpsProtocol::get(Session& s, int argc, const char* const* argv, Reply& out)
     if (perVar && argc < 3) return error(out, "INVALID-ARGUMENT");
     const char* ups = argv[1];
     if (!isUps(ups)) return error(out, "UNKNOWN-UPS");
+    // While no UPS is seen, all but its description is stale, as upsd has it.
+    if (!is(what, "UPSDESC") && statusText()[0] == '\0') return error(out, "DATA-STALE");
     if (is(what, "NUMLOGINS")) {
         out.add("NUMLOGINS ");
         out.add(ups);
@@ -372,7 +374,6 @@ void UpsProtocol::get(Session& s, int argc, const char* const* argv, Reply& out)
         out.add(kVars[var].type);
         return out.end();
     }
-    if (statusText()[0] == '\0') return error(out, "DATA-STALE");
     char value[kTextLen];
     if (var < 0 || !varValue(var, value, sizeof value)) return error(out, "VAR-NOT-SUPPORTED");
     head("VAR");
@@ -398,6 +399,7 @@ void UpsProtocol::list(int argc, const char* const* argv, Reply& out) {
     if (perVar && argc < 3) return error(out, "INVALID-ARGUMENT");
     const char* ups = argv[1];
     if (!isUps(ups)) return error(out, "UNKNOWN-UPS");
+    if (!is(what, "CLIENT") && statusText()[0] == '\0') return error(out, "DATA-STALE");
     const char* kind = is(what, "VAR") ? "VAR" : is(what, "RW") ? "RW" : is(what, "CMD") ? "CMD"
                      : is(what, "CLIENT") ? "CLIENT" : is(what, "ENUM") ? "ENUM" : "RANGE";
     if (perVar) {
@@ -407,7 +409,6 @@ void UpsProtocol::list(int argc, const char* const* argv, Reply& out) {
         listLine(out, "BEGIN", kind, ups, argv[2]);
         return listLine(out, "END", kind, ups, argv[2]);
     }
-    if (is(kind, "VAR") && statusText()[0] == '\0') return error(out, "DATA-STALE");
     listLine(out, "BEGIN", kind, ups);
     if (is(kind, "VAR")) {
         char value[kTextLen];
@@ -494,6 +495,7 @@ void UpsProtocol::set(Session& s, int argc, const char* const* argv, Reply& out)
     }
     if (!is(argv[0], "VAR") || argc < 4) return error(out, "INVALID-ARGUMENT");
     if (!isUps(argv[1])) return error(out, "UNKNOWN-UPS");
+    if (statusText()[0] == '\0') return error(out, "DATA-STALE");
     // No user here may set anything (and nothing could be set).
     error(out, "ACCESS-DENIED");
 }
@@ -501,6 +503,7 @@ void UpsProtocol::set(Session& s, int argc, const char* const* argv, Reply& out)
 void UpsProtocol::instcmd(int argc, const char* const* argv, Reply& out) {
     if (argc < 2) return error(out, "INVALID-ARGUMENT");
     if (!isUps(argv[0])) return error(out, "UNKNOWN-UPS");
+    if (statusText()[0] == '\0') return error(out, "DATA-STALE");
     error(out, "CMD-NOT-SUPPORTED");  // this UPS takes no commands
 }
 

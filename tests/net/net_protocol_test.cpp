@@ -358,7 +358,18 @@ TEST(NetProtocol, StatusFollowsTheEngineAndStaysForcedOnceRaised) {
             play(p, s,
                  {{"GET VAR qor ups.status", want.empty() ? "ERR DATA-STALE\n" : var.c_str()},
                   {"GET VAR qor battery.runtime", want.empty() ? "ERR DATA-STALE\n" : runtime.c_str()}});
-            if (want.empty()) play(p, s, {{"LIST VAR qor", "ERR DATA-STALE\n"}});
+            if (!want.empty()) continue;
+            // What upsd answers while its driver has lost the UPS: stale but for the description and clients.
+            play(p, s,
+                 {{"LIST VAR qor", "ERR DATA-STALE\n"}, {"LIST RW qor", "ERR DATA-STALE\n"},
+                  {"LIST ENUM qor ups.status", "ERR DATA-STALE\n"}, {"GET TYPE qor ups.status", "ERR DATA-STALE\n"},
+                  {"GET DESC qor ups.status", "ERR DATA-STALE\n"}, {"GET NUMLOGINS qor", "ERR DATA-STALE\n"},
+                  {"GET VAR qor nope", "ERR DATA-STALE\n"}, {"GET VAR qor", "ERR INVALID-ARGUMENT\n"},
+                  {"GET UPSDESC qor", "UPSDESC qor \"Qor contact-closure UPS\"\n"},
+                  {"LIST CLIENT qor", "BEGIN LIST CLIENT qor\nEND LIST CLIENT qor\n"},
+                  {"USERNAME a", "OK\n"}, {"PASSWORD b", "OK\n"}, {"INSTCMD qor x", "ERR DATA-STALE\n"},
+                  {"SET VAR qor a b", "ERR DATA-STALE\n"}, {"SET VAR other a b", "ERR UNKNOWN-UPS\n"},
+                  {"FSD qor", "ERR ACCESS-DENIED\n"}});
         }
     }
 }
