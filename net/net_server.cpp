@@ -48,7 +48,7 @@ struct NetServer::Client {
 
 NetServer::NetServer(const NetConfig& config, const NetLimits& limits)
     : config_(config), limits_(limits), protocol_(config_) {
-    limits_.maxClients = std::clamp(limits_.maxClients, 1, kMaxSessions);
+    limits_.maxClients = std::clamp(limits_.maxClients, 1, kMaxClients);
     clients_ = std::make_unique<Client[]>(static_cast<size_t>(limits_.maxClients));
 }
 
@@ -190,7 +190,8 @@ void NetServer::readFrom(Client& c) {
 
 void NetServer::answerLines(Client& c) {
     size_t start = 0;
-    while (!c.closeAfterFlush) {
+    // After LOGOUT the lines already received are still answered, as upsd does.
+    for (;;) {
         if (!c.roomForAnswer()) {
             flush(c);  // what the socket takes now makes room for the next answers
             if (!c.fd) return;

@@ -15,8 +15,10 @@
 
 namespace qor::net {
 
+constexpr int kMaxClients = 32;
+
 struct NetLimits {
-    int maxClients = kMaxSessions;
+    int maxClients = kMaxClients;
     int idleSec = 120;             // silent this long: dropped (followers poll every few seconds)
     int followerWaitMs = 15000;    // the longest the halt waits for the followers
     int followerGraceMs = 2000;    // after the last one left, while its shutdown command starts
