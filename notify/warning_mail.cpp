@@ -106,6 +106,8 @@ std::string composeWarningMail(const char* warning, const char* name, const char
     return m;
 }
 
+std::string warningText(const UpsSettings& s, int32_t code) { return fieldText(warningField(s, code)); }
+
 bool runSendSequence(SmtpClient& client) {
     const char* step = "";
     return mailSteps(client, true, step).kind == MailOutcome::Delivered;
@@ -189,7 +191,7 @@ MailOutcome WarningMail::sendOne(const std::string& name, const std::string& add
                    oneLine(warning.c_str()), host);
 }
 
-void WarningMail::run(int32_t code) { runText(fieldText(warningField(s_, code)), OutcomeFn()); }
+void WarningMail::run(int32_t code) { runText(warningText(s_, code), OutcomeFn()); }
 
 void WarningMail::runText(const std::string& warning, const OutcomeFn& each) {
     SmtpClient client(env_.log);

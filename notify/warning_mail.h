@@ -28,6 +28,9 @@ std::string mailDate(time_t when);
 std::string composeWarningMail(const char* warning, const char* name, const char* address, const char* host,
                                const std::string& date);
 
+// The warning text of event `code`, on one line.
+std::string warningText(const UpsSettings& s, int32_t code);
+
 // HELO, MAIL FROM, RCPT TO, DATA, the message, QUIT; false at the first
 // reply that is not the expected one.
 bool runSendSequence(SmtpClient& client);
