@@ -123,7 +123,10 @@ TEST(NotifySandbox, WarningMailReachesARealSmtpServerOncePerAddress) {
 
 // Two test authorities made for the run, and a certificate for "localhost"
 // from `signer`. Elliptic keys: a fraction of a second in all.
-std::string makeAuthorities(const std::string& dir, const std::string& signer) {
+// A signer "ca+w" is "ca" with an authorities file anyone may write.
+std::string makeAuthorities(const std::string& dir, std::string signer) {
+    bool writable = signer == "ca+w";
+    if (writable) signer = "ca";
     const std::string ec = " -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes";
     std::string sh = "set -e; mkdir -p " + shellQuote(dir) + "; cd " + shellQuote(dir) + "; ";
     for (const char* ca : {"ca", "other"})
@@ -133,6 +136,7 @@ std::string makeAuthorities(const std::string& dir, const std::string& signer) {
     sh += "printf 'subjectAltName=DNS:localhost\\nextendedKeyUsage=serverAuth\\n' >ext; ";
     sh += "openssl x509 -req -in server.csr -CA " + signer + ".pem -CAkey " + signer +
           ".key -CAcreateserial -out server.pem -days 2 -extfile ext 2>/dev/null; chmod 600 *; ";
+    if (writable) sh += "chmod 666 ca.pem; ";
     return sh;
 }
 
@@ -178,12 +182,21 @@ TEST(NotifySandbox, SecureMailArrivesOnlyThroughATrustedServerThatTakesTheLogin)
         {"a server without STARTTLS", "587", "ca", "MAIL-SECURITY starttls\n", "localhost",
          "outcome 0 no-connection the server offers no STARTTLS", "",
          "localhost:587 not sent: the server offers no STARTTLS"},
+        // Whoever could change the authorities could take the password.
+        {"an authorities file others can change", "587 --starttls PKI/server.pem PKI/server.key --auth ups:",
+         "ca+w", "MAIL-SECURITY starttls\n", "localhost",
+         "outcome 0 no-connection PKI/ca.pem can be changed by others than root (owner 0, mode 666)", "",
+         "not sent: PKI/ca.pem can be changed by others than root (owner 0, mode 666)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Sandbox sb;
         ASSERT_TRUE(sb.ok());
         const std::string pki = sb.path("pki");
+        auto withPki = [&](std::string t) {
+            for (size_t p; (p = t.find("PKI")) != std::string::npos;) t.replace(p, 3, pki);
+            return t;
+        };
         UpsSettings s = baseSettings();
         s.mailEnable = 1;
         setText(s.smtpServer, c.server);
@@ -193,8 +206,7 @@ TEST(NotifySandbox, SecureMailArrivesOnlyThroughATrustedServerThatTakesTheLogin)
         ASSERT_TRUE(sb.seedEtc("Qor.extra", std::string(c.security) + "MAIL-USER ups\nMAIL-PASSWORD \"" + password +
                                                 "\"\nMAIL-CA-FILE " + pki + "/ca.pem\n"));
         ::chmod(sb.path("etc-upper/Qor.extra").c_str(), 0600);
-        std::string sink = c.sink;
-        for (size_t p; (p = sink.find("PKI")) != std::string::npos;) sink.replace(p, 3, pki);
+        std::string sink = withPki(c.sink);
         if (sink.back() == ':') sink += shellQuote(password);
         std::string out = sb.path("mail");
         std::string sh = makeAuthorities(pki, c.signer) + "/usr/bin/python3 " + shellQuote(kSink) + " " +
@@ -204,7 +216,7 @@ TEST(NotifySandbox, SecureMailArrivesOnlyThroughATrustedServerThatTakesTheLogin)
         std::string got;
         ASSERT_EQ(sb.run({"/bin/sh", "-c", sh}, &got, 30000), 0) << got;
 
-        EXPECT_NE(got.find(std::string(c.outcome) + "\n"), std::string::npos) << got;
+        EXPECT_NE(got.find(withPki(c.outcome) + "\n"), std::string::npos) << got;
         EXPECT_EQ(readFile(sb.path("mail/auth.log")).value_or(""), c.authLog);
         bool delivered = std::string(c.outcome).find("delivered") != std::string::npos;
         EXPECT_EQ(mailFile(sb, 1, "env"), delivered ? "ann@example.org\nann@example.org\n" : "");
@@ -219,7 +231,7 @@ TEST(NotifySandbox, SecureMailArrivesOnlyThroughATrustedServerThatTakesTheLogin)
         std::string log = sb.syslog();
         EXPECT_EQ(countOf(log, " not sent: "), c.logLine[0] != '\0' ? 1u : 0u) << log;
         if (c.logLine[0] != '\0') {
-            EXPECT_NE(log.find(c.logLine), std::string::npos) << log;
+            EXPECT_NE(log.find(withPki(c.logLine)), std::string::npos) << log;
         }
         std::string wire = readFile(sb.path("mail/wire.bin")).value_or("");
         EXPECT_FALSE(wire.empty());
