@@ -23,6 +23,7 @@ import os
 import ssl
 import sys
 import time
+import warnings
 
 from aiosmtpd.controller import Controller
 from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
@@ -133,6 +134,8 @@ def serve_secure(handler, outdir, host, port, starttls, implicit, login, wire):
 
 
 def main():
+    # aiosmtpd's own use of its deprecated field, on every login.
+    warnings.filterwarnings("ignore", message="Session.login_data")
     args = sys.argv[1:]
     snapshot = option(args, "--snapshot", 1)
     snapshot = snapshot[0] if snapshot else None
