@@ -1,0 +1,174 @@
+#!/usr/bin/env python3
+"""Every client of a NUT server that Debian 12 packages, run once against
+qorconsole's network server in the sandbox (mains present, then on battery).
+Prints one row per client: what it showed, and whether that is what the client
+shows against upsd. Not a test: a survey, run by hand after a change to the
+server.
+
+  nut_clients.py BUILD_DIR [--shots DIR]     (root; nut-client, nut-server,
+                                              nut-cgi, nut-monitor, python3-nut,
+                                              libups-nut-perl, xvfb, imagemagick)
+The upsmon primary and secondary are tests: tests/net/net_followers_e2e_test.cpp.
+"""
+import argparse
+import os
+import shlex
+import subprocess
+import sys
+import time
+
+HERE = os.path.dirname(os.path.realpath(__file__))
+SRC = os.path.dirname(os.path.dirname(HERE))
+sys.path.insert(0, os.path.join(SRC, "tests", "support"))
+import sandbox  # noqa: E402
+
+NET = "LISTEN 127.0.0.1 3493\nUSER mon secret\nUSER boss s3cret primary\n"
+# A private /run/nut (upslog and upsd write their pid files there whatever
+# they are told) and a silent wall.
+PRIVATE = ("mountpoint -q /run/nut || { mount -t tmpfs tmpfs /run/nut && mount --bind /bin/true /usr/bin/wall; }; "
+           "export NUT_CONFPATH=%(d)s NUT_STATEPATH=%(d)s NUT_ALTPIDPATH=%(d)s; ")
+
+PERL = r'''
+use UPS::Nut;
+my $u = new UPS::Nut(NAME => "qor", HOST => "127.0.0.1", USERNAME => "mon", PASSWORD => "secret");
+die "connect: " . UPS::Nut::Error() unless $u;
+print "Status=", $u->Status(), "\n";
+my $v = $u->ListVar(); print "ListVar=", join(",", sort keys %$v), "\n";
+print "GetDesc=", ($u->GetDesc("ups.status") // "ERR " . $u->Error()), "\n";
+print "GetType=", ($u->GetType("ups.status") // "ERR " . $u->Error()), "\n";
+my $e = $u->ListEnum("ups.status"); print "ListEnum=", (defined $e ? "ok" : "ERR " . $u->Error()), "\n";
+my $r = $u->ListRW(); print "ListRW=", (defined $r ? scalar(keys %$r) : "ERR"), "\n";
+my $c = $u->ListCmd(); print "ListCmd=", (defined $c ? scalar(keys %$c) : "ERR"), "\n";
+print "Master=", ($u->Master() ? "granted" : "refused: " . $u->Error()), "\n";
+'''
+
+PYNUT = r'''
+import PyNUT
+c = PyNUT.PyNUTClient(host="127.0.0.1", login="mon", password="secret")
+print("UPSList", c.GetUPSList())
+v = c.GetUPSVars("qor"); print("Vars", sorted(v)); print("status", v.get(b"ups.status", v.get("ups.status")))
+print("RW", c.GetRWVars("qor")); print("Cmds", c.GetUPSCommands("qor"))
+print("ver", c.ver()); print("clients", c.ListClients("qor"))
+'''
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("build")
+    ap.add_argument("--shots", default="/tmp")
+    args = ap.parse_args()
+    build = os.path.realpath(args.build)
+    sb = sandbox.Sandbox(script=os.path.join(build, "tests", "support", "qor-sandbox"))
+    sb.port("ttyS0")
+    sb.set_lines("ttyS0", dcd=1, cts=1)
+    sb.seed_etc("Qor.net", NET)
+    os.chmod(sb.path("etc-upper/Qor.net"), 0o600)
+    sb.seed_etc("nut/hosts.conf", 'MONITOR qor@127.0.0.1 "Qor on this machine"\n')
+    sb.seed_etc("nut/upsset.conf", "I_HAVE_SECURED_MY_CGI_DIRECTORY\n")
+    d = sb.path("nut")
+    os.makedirs(d, mode=0o700, exist_ok=True)
+    env = PRIVATE % {"d": d}
+    rows = []
+
+    def run(cmd, timeout=20, extra_env=""):
+        r = sb.enter(["sh", "-c", env + extra_env + cmd], timeout=timeout)
+        return r.stdout.replace("Init SSL without certificate database\n", "")
+
+    def row(client, out, works, note=""):
+        shown = " | ".join(l.strip() for l in out.strip().splitlines()[:6])
+        rows.append((client, shown[:300], "works" if works else "FAILS", note))
+
+    try:
+        sb.start_in_tmux([os.path.join(build, "console", "qorconsole")], unset_env=["DISPLAY"])
+        if not sb.wait_for_screen("UPS is installed on: /dev/ttyS0", 15):
+            sys.exit("qorconsole did not find the simulated UPS")
+        time.sleep(2)
+
+        out = run("upsc qor@127.0.0.1")
+        row("upsc qor@127.0.0.1", out, "ups.status: OL" in out)
+        out = run("upsc -l 127.0.0.1")
+        row("upsc -l", out, out.strip() == "qor")
+        out = run("upsc -c qor@127.0.0.1")
+        row("upsc -c", out or "(none logged in)", "Error" not in out)
+        out = run("upsrw -l qor@127.0.0.1; echo exit=$?")
+        row("upsrw -l", out, "exit=0" in out and "Error" not in out)
+        out = run("upscmd -l qor@127.0.0.1; echo exit=$?")
+        row("upscmd -l", out, "exit=0" in out and "Error" not in out)
+        out = run("timeout 4 upslog -s qor@127.0.0.1 -l - -i 1 -f '%TIME @Y-@m-@d @H:@M:@S% %VAR ups.status% "
+                  "%VAR battery.runtime%'")
+        row("upslog -l -", out, " OL " in out)
+        out = run("/usr/bin/python3 -c %s 2>&1" % shlex.quote(PYNUT))
+        row("PyNUT (python3-nut)", out, "status" in out and "OL" in out and "Traceback" not in out)
+        out = run("perl -e %s 2>&1" % shlex.quote(PERL))
+        row("UPS::Nut (libups-nut-perl)", out, "Status=OL" in out and "ERR" not in out)
+
+        cgi = "REQUEST_METHOD=GET QUERY_STRING=%s /usr/lib/cgi-bin/nut/%s"
+        out = run(cgi % ("''", "upsstats.cgi") + " | sed -e 's/<[^>]*>/ /g' | tr -s ' \\n' | head -c 600")
+        row("upsstats.cgi (all hosts)", out, "On line" in out or "OL" in out)
+        out = run(cgi % ("'host=qor@127.0.0.1'", "upsstats.cgi") + " | sed -e 's/<[^>]*>/ /g' | tr -s ' \\n'"
+                  " | head -c 600")
+        row("upsstats.cgi?host=qor@127.0.0.1", out, "On line" in out or "OL" in out)
+        out = run(cgi % ("'host=qor@127.0.0.1&display=battery.runtime'", "upsimage.cgi") + " | head -c 200 | "
+                  "od -c | head -3")
+        row("upsimage.cgi display=battery.runtime", out, "P   N   G" in out,
+            "draws only charge, voltages, load, temperature, frequency: none on a contact-closure UPS")
+        out = run(cgi % ("'host=qor@127.0.0.1&display=battery.charge'", "upsimage.cgi") + " | head -c 200 | "
+                  "od -c | head -3")
+        row("upsimage.cgi display=battery.charge", out, "P   N   G" in out)
+        out = run(cgi % ("''", "upsset.cgi") + " | sed -e 's/<[^>]*>/ /g' | tr -s ' \\n' | head -c 400")
+        row("upsset.cgi (login page)", out, "qor@127.0.0.1" in out)
+        q = "'function=showsettings&monups=qor@127.0.0.1&username=mon&password=secret'"
+        out = run(cgi % (q, "upsset.cgi") + " | sed -e 's/<[^>]*>/ /g' | tr -s ' \\n' | head -c 400")
+        row("upsset.cgi showsettings", out, "rror" not in out)
+        q = "'function=showcmds&monups=qor@127.0.0.1&username=mon&password=secret'"
+        out = run(cgi % (q, "upsset.cgi") + " | sed -e 's/<[^>]*>/ /g' | tr -s ' \\n' | head -c 400")
+        row("upsset.cgi showcmds", out, "rror" not in out)
+
+        out = run("nut-scanner -q -O -s 127.0.0.1 -e 127.0.0.1 2>&1", timeout=60)
+        row("nut-scanner -O (NUT servers)", out, "qor@127.0.0.1" in out)
+
+        # dummy-ups as a repeater, behind NUT's own upsd on the next port.
+        with open(os.path.join(d, "ups.conf"), "w") as f:
+            f.write("[rep]\n  driver = dummy-ups\n  port = qor@127.0.0.1\n  desc = \"repeater\"\n")
+        with open(os.path.join(d, "upsd.conf"), "w") as f:
+            f.write("LISTEN 127.0.0.1 3494\n")
+        with open(os.path.join(d, "upsd.users"), "w") as f:
+            f.write("[x]\n  password = y\n")
+        for n in ("ups.conf", "upsd.conf", "upsd.users"):
+            os.chmod(os.path.join(d, n), 0o600)
+        run("/lib/nut/dummy-ups -a rep -u root >%s/rep.log 2>&1; /lib/nut/upsd -u root >>%s/rep.log 2>&1" % (d, d))
+        sandbox.wait_until(lambda: "OL" in run("upsc rep@127.0.0.1:3494 ups.status"), 10)
+        out = run("upsc rep@127.0.0.1:3494")
+        row("dummy-ups repeater (port = qor@127.0.0.1) + upsd", out, "ups.status: OL" in out)
+
+        # NUT-Monitor under its own Xvfb, from a favourite with a login.
+        home = sb.path("home")
+        os.makedirs(os.path.join(home, ".nut-monitor"), mode=0o700, exist_ok=True)
+        with open(os.path.join(home, ".nut-monitor", "favorites.ini"), "w") as f:
+            f.write("[qor]\nhost = 127.0.0.1\nport = 3493\nups = qor\nauth = True\nlogin = mon\npassword = secret\n")
+        shot = os.path.join(args.shots, "nut-monitor.png")
+        out = run("HOME=%s xvfb-run -a -s '-screen 0 1024x768x24' sh -c '/usr/bin/NUT-Monitor-py3qt5 -F qor & p=$!; "
+                  "sleep 8; import -window root %s; kill $p' 2>&1 | grep -v '^QStandardPaths' | tail -5" % (home, shot),
+                  timeout=60)
+        row("NUT-Monitor-py3qt5 -F qor (Xvfb)", out or "(no output; screenshot %s)" % shot,
+            "Traceback" not in out and os.path.exists(shot), "look at the screenshot")
+
+        # The same on battery.
+        sb.set_lines("ttyS0", dcd=1, cts=0)
+        sandbox.wait_until(lambda: "OB" in run("upsc qor@127.0.0.1 ups.status"), 5)
+        out = run("upsc qor@127.0.0.1 ups.status; upsc rep@127.0.0.1:3494 ups.status")
+        row("on battery: upsc, and through the repeater", out, out.split() == ["OB", "OB"] or "OB" in out)
+        sb.send_keys("C-x")
+        sb.wait_exit(10)
+    finally:
+        run("kill $(cat /run/nut/*.pid 2>/dev/null) 2>/dev/null; true") if sb.running() else None
+        sb.close()
+
+    print("| client | what it showed | result | note |")
+    print("|---|---|---|---|")
+    for r in rows:
+        print("| %s | %s | %s | %s |" % tuple(x.replace("|", "/") for x in r))
+
+
+if __name__ == "__main__":
+    main()
