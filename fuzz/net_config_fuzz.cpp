@@ -24,6 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (inet_pton(AF_INET, l.address, addr) != 1 && inet_pton(AF_INET6, l.address, addr) != 1) std::abort();
     }
     for (int i = 0; i < c.userCount; ++i)
-        if (c.users[i].name[0] == '\0' || c.users[i].name[qor::kTextLen - 1] != '\0') std::abort();
+        if (c.users[i].name[0] == '\0' || c.users[i].name[qor::kTextLen - 1] != '\0' || c.users[i].password[0] == '\0')
+            std::abort();  // never an empty password
+    if (std::strlen(c.serial) > 32) std::abort();
     return 0;
 }

@@ -1,20 +1,21 @@
 #include "net_config.h"
 
 #include <arpa/inet.h>
-#include <fcntl.h>
-#include <sys/stat.h>
+#include <strings.h>
 #include <syslog.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
+#include <string>
+
+#include <openssl/evp.h>
+#include <openssl/hmac.h>
 
 #include "bounded_text.h"
 #include "command_words.h"
-#include "unique_fd.h"
+#include "trusted_file.h"
 
 namespace qor::net {
 
@@ -72,19 +73,29 @@ bool parseNetConfig(const char* text, size_t len, NetConfig& out, char* why, siz
                 return fail(why, whySize, lineNo, "LISTEN port is not a number from 1 to 65535");
             ++out.listenCount;
         } else if (sameWord(w.word[0], "USER")) {
-            if (w.count != 3) return fail(why, whySize, lineNo, "USER wants NAME PASSWORD");
+            if (w.count != 3 && w.count != 4) return fail(why, whySize, lineNo, "USER wants NAME PASSWORD [primary]");
             if (out.userCount == kMaxUsers) return fail(why, whySize, lineNo, "more than 16 USER lines");
             if (std::strlen(w.word[1]) >= kTextLen || std::strlen(w.word[2]) >= kTextLen)
                 return fail(why, whySize, lineNo, "USER name or password longer than 255 characters");
             if (w.word[1][0] == '\0') return fail(why, whySize, lineNo, "USER name is empty");
+            if (w.word[2][0] == '\0') return fail(why, whySize, lineNo, "USER password is empty");
+            bool primary = w.count == 4 && sameWord(w.word[3], "primary");
+            if (w.count == 4 && !primary && !sameWord(w.word[3], "secondary"))
+                return fail(why, whySize, lineNo, "USER role is neither primary nor secondary");
             for (int i = 0; i < out.userCount; ++i)
                 if (std::strcmp(out.users[i].name, w.word[1]) == 0)
                     return fail(why, whySize, lineNo, "USER given twice");
             setText(out.users[out.userCount].name, w.word[1]);
             setText(out.users[out.userCount].password, w.word[2]);
+            out.users[out.userCount].primary = primary;
             ++out.userCount;
+        } else if (sameWord(w.word[0], "SERIAL")) {
+            if (w.count != 2 || w.word[1][0] == '\0') return fail(why, whySize, lineNo, "SERIAL wants one word");
+            if (std::strlen(w.word[1]) > 32) return fail(why, whySize, lineNo, "SERIAL longer than 32 characters");
+            if (out.serial[0] != '\0') return fail(why, whySize, lineNo, "SERIAL given twice");
+            setText(out.serial, w.word[1]);
         } else {
-            return fail(why, whySize, lineNo, "unknown keyword (LISTEN or USER expected)");
+            return fail(why, whySize, lineNo, "unknown keyword (LISTEN, USER or SERIAL expected)");
         }
     }
     if (out.listenCount == 0) {
@@ -95,48 +106,51 @@ bool parseNetConfig(const char* text, size_t len, NetConfig& out, char* why, siz
     return true;
 }
 
-NetConfigResult loadNetConfig(const char* path, NetConfig& out) {
+bool serialFromMachineId(const char* machineId, size_t len, TextField& out) {
+    out[0] = '\0';
+    while (len > 0 && (machineId[len - 1] == '\n' || machineId[len - 1] == ' ')) --len;
+    if (len == 0) return false;
+    // Keyed by the id, over this use's own label: the id itself cannot be
+    // recovered, and other programs deriving from it get other values.
+    static const char kLabel[] = "qor ups device.serial";
+    unsigned char mac[EVP_MAX_MD_SIZE];
+    unsigned macLen = 0;
+    if (HMAC(EVP_sha256(), machineId, static_cast<int>(len), reinterpret_cast<const unsigned char*>(kLabel),
+             sizeof kLabel - 1, mac, &macLen) == nullptr ||
+        macLen < 8)
+        return false;
+    std::snprintf(out, kTextLen, "QOR-%02X%02X%02X%02X%02X%02X%02X%02X", mac[0], mac[1], mac[2], mac[3], mac[4],
+                  mac[5], mac[6], mac[7]);
+    return true;
+}
+
+NetConfigResult loadNetConfig(const char* path, NetConfig& out, const char* machineIdPath) {
     char line[512];
-    UniqueFd fd(::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    if (!fd) {
-        if (errno == ENOENT) return NetConfigResult::Absent;
-        std::snprintf(line, sizeof line, "%s: %s; network server off", path, std::strerror(errno));
+    char why[160];
+    std::string text;
+    switch (readTrustedFile(path, kMaxConfigBytes, text, why, sizeof why)) {
+    case TrustedRead::Absent:
+        return NetConfigResult::Absent;
+    case TrustedRead::Refused:
+        std::snprintf(line, sizeof line, "%s %s; network server off", path, why);
         syslog(LOG_ERR, "%s", line);
         return NetConfigResult::Failed;
+    case TrustedRead::Loaded:
+        break;
     }
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > static_cast<off_t>(kMaxConfigBytes)) {
-        std::snprintf(line, sizeof line, "%s: not a regular file of at most %zu bytes; network server off", path,
-                      kMaxConfigBytes);
-        syslog(LOG_ERR, "%s", line);
-        return NetConfigResult::Failed;
-    }
-    auto text = std::make_unique<char[]>(kMaxConfigBytes);
-    size_t len = 0;
-    for (;;) {
-        ssize_t n = ::read(fd.get(), text.get() + len, kMaxConfigBytes - len);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            std::snprintf(line, sizeof line, "%s: %s; network server off", path, std::strerror(errno));
-            syslog(LOG_ERR, "%s", line);
-            return NetConfigResult::Failed;
-        }
-        if (n == 0 || len + static_cast<size_t>(n) == kMaxConfigBytes) {
-            len += static_cast<size_t>(n);
-            break;
-        }
-        len += static_cast<size_t>(n);
-    }
-    char why[128];
-    if (!parseNetConfig(text.get(), len, out, why, sizeof why)) {
+    if (!parseNetConfig(text.data(), text.size(), out, why, sizeof why)) {
         std::snprintf(line, sizeof line, "%s %s; network server off", path, why);
         syslog(LOG_ERR, "%s", line);
         return NetConfigResult::Failed;
     }
-    // The file holds passwords in clear.
-    if ((st.st_mode & 077) != 0) {
-        std::snprintf(line, sizeof line, "%s is readable by others than root: chmod 600 it", path);
-        syslog(LOG_WARNING, "%s", line);
+    if (out.serial[0] == '\0') {
+        // Not secret, but not to be forged either: only a file root owns.
+        std::string id;
+        if (readTrustedFile(machineIdPath, 256, id, why, sizeof why) != TrustedRead::Loaded ||
+            !serialFromMachineId(id.data(), id.size(), out.serial)) {
+            std::snprintf(line, sizeof line, "%s: no SERIAL and no machine id; device.serial not served", path);
+            syslog(LOG_WARNING, "%s", line);
+        }
     }
     return NetConfigResult::Loaded;
 }

@@ -3,6 +3,11 @@
 //
 //   LISTEN 127.0.0.1 3493        several allowed; none: 127.0.0.1 3493
 //   USER monuser secret          name and password of a follower
+//   USER boss secret2 primary    a follower that may order the others down (FSD)
+//   SERIAL AB1234                device.serial; none: one derived from /etc/machine-id
+//
+// The file holds passwords and decides who may shut machines down: it is read
+// only when root alone could have written it (see readTrustedFile).
 #pragma once
 
 #include <cstddef>
@@ -13,6 +18,7 @@
 namespace qor::net {
 
 constexpr const char* kNetConfigPath = "/etc/Qor.net";
+constexpr const char* kMachineIdPath = "/etc/machine-id";
 constexpr int kDefaultPort = 3493;
 constexpr int kMaxListen = 8;
 constexpr int kMaxUsers = 16;
@@ -26,6 +32,7 @@ struct ListenAddress {
 struct NetUser {
     TextField name = {};
     TextField password = {};
+    bool primary = false;  // may claim the primary's role and order a forced shutdown
 };
 
 struct NetConfig {
@@ -33,16 +40,23 @@ struct NetConfig {
     int listenCount = 0;
     NetUser users[kMaxUsers];
     int userCount = 0;
+    TextField serial = {};  // empty: none given (and none derived yet)
 };
 
 // Parses the file's text. False with the reason (for the system log) in
 // `why` when a line is damaged; `out` is then not to be used.
 bool parseNetConfig(const char* text, size_t len, NetConfig& out, char* why, size_t whySize);
 
+// A serial number that stays the same on this machine and tells nothing of
+// its identity: "QOR-" and 16 hex digits of an HMAC-SHA256 of the machine id.
+// False (and `out` empty) when the id is empty.
+bool serialFromMachineId(const char* machineId, size_t len, TextField& out);
+
 enum class NetConfigResult { Absent, Loaded, Failed };
 
-// Reads and parses the file. A damaged or unreadable file is Failed, after one
-// line to the system log; a missing one is Absent and logs nothing.
-NetConfigResult loadNetConfig(const char* path, NetConfig& out);
+// Reads and parses the file, and derives the serial when it names none. A
+// damaged, unreadable or forgeable file is Failed, after one line to the
+// system log; a missing one is Absent and logs nothing.
+NetConfigResult loadNetConfig(const char* path, NetConfig& out, const char* machineIdPath = kMachineIdPath);
 
 }  // namespace qor::net

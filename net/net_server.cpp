@@ -326,7 +326,8 @@ void NetServer::readFrom(Client& c) {
 void NetServer::answerLines(Client& c, int budget) {
     char answer[kMaxReply];
     size_t start = 0;
-    while (c.fd && !c.closeAfterFlush && c.roomForAnswer()) {
+    // After LOGOUT the lines already received are still answered, as upsd does.
+    while (c.fd && c.roomForAnswer()) {
         auto* nl = static_cast<char*>(std::memchr(c.in + start, '\n', c.inLen - start));
         if (nl == nullptr) break;
         if (budget-- <= 0) {
@@ -346,7 +347,7 @@ void NetServer::answerLines(Client& c, int budget) {
     if (!c.fd) return;
     std::memmove(c.in, c.in + start, c.inLen - start);
     c.inLen -= start;
-    if (c.closeAfterFlush && c.pending() == 0) drop(c);
+    if (c.closeAfterFlush && c.pending() == 0 && !c.hasLine()) drop(c);
 }
 
 void NetServer::queueOutput(Client& c, const char* data, size_t len) {
@@ -391,7 +392,7 @@ void NetServer::flush(Client& c) {
         c.out.reset();  // a reader that keeps up holds no buffer
         c.outLen = c.outOff = 0;
         c.stalledSinceMs = -1;
-        if (c.closeAfterFlush) return drop(c);
+        if (c.closeAfterFlush && !c.hasLine()) return drop(c);
     } else if (moved) {
         c.stalledSinceMs = nowMs();
     }

@@ -1,8 +1,10 @@
 #include "ups_protocol.h"
 
 #include <strings.h>
+#include <syslog.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -15,24 +17,54 @@ namespace qor::net {
 
 namespace {
 
-constexpr const char* kVersion = "Brantel Halvora Qor Utility 1.0";
+// Clients that parse the server's version look for "upsd VERSION -".
+constexpr const char* kVersion = "Brantel Halvora Qor Utility upsd 1.0 - contact-closure UPS monitor";
 constexpr const char* kProtocolVersion = "1.3";
-constexpr const char* kHelp = "Commands: HELP VER GET LIST LOGIN LOGOUT USERNAME PASSWORD FSD";
+constexpr const char* kHelp = "Commands: HELP VER GET LIST SET INSTCMD LOGIN LOGOUT USERNAME PASSWORD STARTTLS";
 constexpr const char* kDescription = "Qor contact-closure UPS";
 constexpr const char* kMaker = "Generic";
 constexpr const char* kModel = "Contact closure";
+constexpr const char* kNoDescription = "Description unavailable";
+
+enum Var {
+    BatteryRuntime, DeviceMfr, DeviceModel, DeviceSerial, DeviceType, DriverName,
+    DriverPort, DriverVersion, UpsMfr, UpsModel, UpsStatus, VarCount,
+};
+
+struct VarInfo {
+    const char* name;
+    const char* type;  // as GET TYPE gives it; none is writable
+    const char* desc;
+};
 
 // In the order the clients list them (sorted).
-constexpr const char* kVarNames[] = {
-    "battery.runtime", "device.mfr", "device.model", "device.type", "driver.name",
-    "driver.parameter.port", "driver.version", "ups.mfr", "ups.model", "ups.status",
+constexpr VarInfo kVars[VarCount] = {
+    {"battery.runtime", "NUMBER", "Battery runtime (seconds)"},
+    {"device.mfr", "STRING:32", kNoDescription},
+    {"device.model", "STRING:32", kNoDescription},
+    {"device.serial", "STRING:32", kNoDescription},
+    {"device.type", "STRING:32", kNoDescription},
+    {"driver.name", "STRING:32", "Driver name"},
+    {"driver.parameter.port", "STRING:255", kNoDescription},
+    {"driver.version", "STRING:32", "Driver version"},
+    {"ups.mfr", "STRING:32", "UPS manufacturer"},
+    {"ups.model", "STRING:32", "UPS model"},
+    {"ups.status", "STRING:32", "UPS status"},
 };
 
 bool is(const char* a, const char* b) { return strcasecmp(a, b) == 0; }
 
+// UPS and variable names are matched without regard to case, as upsd does.
+bool isUps(const char* name) { return is(name, kUpsName); }
+
 void error(Reply& out, const char* code) {
     out.add("ERR ");
     out.add(code);
+    out.end();
+}
+
+void ok(Reply& out, const char* text) {
+    out.add(text);
     out.end();
 }
 
@@ -42,6 +74,27 @@ bool sameField(const TextField& a, const TextField& b) {
     unsigned char diff = 0;
     for (size_t i = 0; i < kTextLen; ++i) diff |= static_cast<unsigned char>(a[i] ^ b[i]);
     return diff == 0;
+}
+
+int64_t steadyMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void toSyslog(int priority, const char* line) { syslog(priority, "%s", line); }
+
+// "BEGIN LIST KIND ups" or "END LIST ...", the names as the client wrote them.
+void listLine(Reply& out, const char* edge, const char* kind, const char* ups, const char* var = nullptr) {
+    out.add(edge);
+    out.add(" LIST ");
+    out.add(kind);
+    out.add(" ");
+    out.add(ups);
+    if (var != nullptr) {
+        out.add(" ");
+        out.add(var);
+    }
+    out.end();
 }
 
 }  // namespace
@@ -74,12 +127,17 @@ void Reply::addNumber(long value) {
     add(n);
 }
 
-UpsProtocol::UpsProtocol(const NetConfig& config) : config_(config) {}
+UpsProtocol::UpsProtocol(const NetConfig& config, Clock clock)
+    : config_(config), clock_(clock != nullptr ? clock : steadyMs), log_(toSyslog) {}
 
 void UpsProtocol::setState(int32_t upsState, int32_t secondsLeft, const char* port) {
     upsState_ = upsState;
     secondsLeft_ = secondsLeft;
     setText(port_, port);
+    if (followerFsd_ && upsState == AcOk && clock_() - followerFsdAtMs_ >= kFollowerFsdHoldMs) {
+        followerFsd_ = false;
+        if (log_) log_(LOG_NOTICE, "network: mains is back: the forced shutdown a follower ordered is withdrawn");
+    }
 }
 
 bool UpsProtocol::attach(Session* s) {
@@ -94,6 +152,7 @@ bool UpsProtocol::attach(Session* s) {
 void UpsProtocol::detach(Session* s) {
     auto it = std::find(sessions_.begin(), sessions_.end(), s);
     if (it == sessions_.end()) return;
+    if (s->loggedIn && !s->loggedOut) note(LOG_NOTICE, "left without logging out", *s);
     sessions_.erase(it);
     // After a crowd has gone, its memory goes too.
     if (sessions_.size() < sessions_.capacity() / 4) sessions_.shrink_to_fit();
@@ -121,55 +180,80 @@ const char* UpsProtocol::statusText() const {
     default:
         return "";
     }
-    std::snprintf(status_, sizeof status_, "%s%s", fsd_ ? "FSD " : "", base);
+    std::snprintf(status_, sizeof status_, "%s%s", forcedShutdown() ? "FSD " : "", base);
     return status_;
 }
 
-bool UpsProtocol::varValue(const char* name, char* buf, size_t size) const {
+namespace {
+
+int findVar(const char* name) {
+    for (int i = 0; i < VarCount; ++i)
+        if (is(name, kVars[i].name)) return i;
+    return -1;
+}
+
+}  // namespace
+
+bool UpsProtocol::varValue(int var, char* buf, size_t size) const {
     const char* text = nullptr;
-    if (std::strcmp(name, "battery.runtime") == 0) {
+    switch (var) {
+    case BatteryRuntime:
         std::snprintf(buf, size, "%ld", static_cast<long>(secondsLeft_ < 0 ? 0 : secondsLeft_));
         return true;
+    case DeviceMfr:
+    case UpsMfr:
+        text = kMaker;
+        break;
+    case DeviceModel:
+    case UpsModel:
+        text = kModel;
+        break;
+    case DeviceSerial:
+        text = config_.serial;
+        break;
+    case DeviceType:
+        text = "ups";
+        break;
+    case DriverName:
+        text = "qor";
+        break;
+    case DriverPort:
+        text = port_;
+        break;
+    case DriverVersion:
+        text = "1.0";
+        break;
+    case UpsStatus:
+        text = statusText();
+        break;
+    default:
+        return false;
     }
-    if (std::strcmp(name, "device.mfr") == 0 || std::strcmp(name, "ups.mfr") == 0) text = kMaker;
-    else if (std::strcmp(name, "device.model") == 0 || std::strcmp(name, "ups.model") == 0) text = kModel;
-    else if (std::strcmp(name, "device.type") == 0) text = "ups";
-    else if (std::strcmp(name, "driver.name") == 0) text = "qor";
-    else if (std::strcmp(name, "driver.parameter.port") == 0) text = port_;
-    else if (std::strcmp(name, "driver.version") == 0) text = "1.0";
-    else if (std::strcmp(name, "ups.status") == 0) text = statusText();
-    if (text == nullptr) return false;
     copyBounded(buf, size, text);
     return true;
 }
 
-void UpsProtocol::listVars(Reply& out, const char* prefix) {
-    char value[kTextLen];
-    for (const char* name : kVarNames) {
-        varValue(name, value, sizeof value);
-        out.add(prefix);
-        out.add(name);
-        out.add(" ");
-        out.addQuoted(value);
-        out.end();
-    }
-}
-
-bool UpsProtocol::credentialsValid(const Session& s) const {
-    bool ok = false;
+const NetUser* UpsProtocol::userOf(const Session& s) const {
+    const NetUser* found = nullptr;
+    if (s.overlong) return nullptr;
     for (int i = 0; i < config_.userCount; ++i) {
         const NetUser& u = config_.users[i];
-        if (std::strcmp(u.name, s.user) == 0 && sameField(u.password, s.password)) ok = true;
+        if (std::strcmp(u.name, s.user) == 0 && sameField(u.password, s.password)) found = &u;
     }
-    return ok;
+    return found;
+}
+
+void UpsProtocol::note(int priority, const char* what, const Session& s) {
+    if (!log_) return;
+    char line[400];
+    std::snprintf(line, sizeof line, "network: %.64s@%s %s", s.hasUser ? s.user : "(no name)",
+                  s.peer[0] != '\0' ? s.peer : "?", what);
+    log_(priority, line);
 }
 
 After UpsProtocol::handle(Session& s, const char* line, size_t len, Reply& out) {
     Words w;
-    if (!splitWords(line, len, w)) {
-        error(out, "INVALID-ARGUMENT");
-        return After::Stay;
-    }
+    if (!splitWords(line, len, w)) return After::Stay;
     if (w.count == 0) {
         error(out, "UNKNOWN-COMMAND");
         return After::Stay;
@@ -177,39 +261,46 @@ After UpsProtocol::handle(Session& s, const char* line, size_t len, Reply& out) 
     const char* cmd = w.word[0];
     int argc = w.count - 1;
     const char* const* argv = w.word + 1;
-    if (is(cmd, "VER") || is(cmd, "HELP") || is(cmd, "NETVER") || is(cmd, "PROTVER")) {
-        if (argc != 0) {
-            error(out, "INVALID-ARGUMENT");
-        } else {
-            out.add(is(cmd, "VER") ? kVersion : is(cmd, "HELP") ? kHelp : kProtocolVersion);
-            out.end();
+    // These act for a user: the name and password come first, before any check of the words.
+    if (is(cmd, "LOGIN") || is(cmd, "PRIMARY") || is(cmd, "MASTER") || is(cmd, "FSD") || is(cmd, "SET") ||
+        is(cmd, "INSTCMD")) {
+        if (!s.hasUser) {
+            error(out, "USERNAME-REQUIRED");
+            return After::Stay;
         }
+        if (!s.hasPassword) {
+            error(out, "PASSWORD-REQUIRED");
+            return After::Stay;
+        }
+    }
+    if (is(cmd, "VER") || is(cmd, "HELP") || is(cmd, "NETVER") || is(cmd, "PROTVER")) {
+        if (argc != 0) error(out, "INVALID-ARGUMENT");
+        else ok(out, is(cmd, "VER") ? kVersion : is(cmd, "HELP") ? kHelp : kProtocolVersion);
     } else if (is(cmd, "GET")) {
         get(s, argc, argv, out);
     } else if (is(cmd, "LIST")) {
         list(argc, argv, out);
     } else if (is(cmd, "USERNAME") || is(cmd, "PASSWORD")) {
-        bool user = is(cmd, "USERNAME");
-        bool& set = user ? s.hasUser : s.hasPassword;
-        if (argc < 1 || std::strlen(argv[0]) >= kTextLen) {
-            error(out, "INVALID-ARGUMENT");
-        } else if (set) {
-            error(out, user ? "ALREADY-SET-USERNAME" : "ALREADY-SET-PASSWORD");
-        } else {
-            setText(user ? s.user : s.password, argv[0]);
-            set = true;
-            out.add("OK");
-            out.end();
-        }
+        credential(s, is(cmd, "USERNAME"), argc, argv, out);
     } else if (is(cmd, "LOGIN")) {
         login(s, argc, argv, out);
     } else if (is(cmd, "LOGOUT")) {
-        s.loggedIn = false;
-        out.add("OK Goodbye");
-        out.end();
+        if (argc != 0) {
+            error(out, "INVALID-ARGUMENT");
+            return After::Stay;
+        }
+        if (s.loggedIn && !s.loggedOut) note(LOG_NOTICE, "logged out", s);
+        s.loggedOut = true;
+        ok(out, "OK Goodbye");
         return After::Close;
+    } else if (is(cmd, "PRIMARY") || is(cmd, "MASTER")) {
+        primary(s, cmd, argc, argv, out);
     } else if (is(cmd, "FSD")) {
         forceShutdown(s, argc, argv, out);
+    } else if (is(cmd, "SET")) {
+        set(s, argc, argv, out);
+    } else if (is(cmd, "INSTCMD")) {
+        instcmd(argc, argv, out);
     } else if (is(cmd, "STARTTLS")) {
         // Clients try it and go on in clear when it is refused this way.
         error(out, "FEATURE-NOT-CONFIGURED");
@@ -219,29 +310,61 @@ After UpsProtocol::handle(Session& s, const char* line, size_t len, Reply& out) 
     return After::Stay;
 }
 
-void UpsProtocol::get(Session&, int argc, const char* const* argv, Reply& out) {
-    if (argc < 2) return error(out, "INVALID-ARGUMENT");
+void UpsProtocol::get(Session& s, int argc, const char* const* argv, Reply& out) {
+    if (argc < 1) return error(out, "INVALID-ARGUMENT");
     const char* what = argv[0];
-    bool var = is(what, "VAR");
-    if (!var && !is(what, "NUMLOGINS") && !is(what, "UPSDESC")) return error(out, "INVALID-ARGUMENT");
-    if (var && argc < 3) return error(out, "INVALID-ARGUMENT");
-    if (std::strcmp(argv[1], kUpsName) != 0) return error(out, "UNKNOWN-UPS");
+    if (is(what, "TRACKING")) {
+        if (argc == 1) return ok(out, s.tracking ? "ON" : "OFF");
+        // No command is ever tracked here, so no id is known.
+        return error(out, s.tracking ? "UNKNOWN" : "FEATURE-NOT-CONFIGURED");
+    }
+    if (argc < 2) return error(out, "INVALID-ARGUMENT");
+    bool perVar = is(what, "VAR") || is(what, "TYPE") || is(what, "DESC") || is(what, "CMDDESC");
+    if (!perVar && !is(what, "NUMLOGINS") && !is(what, "UPSDESC")) return error(out, "INVALID-ARGUMENT");
+    if (perVar && argc < 3) return error(out, "INVALID-ARGUMENT");
+    const char* ups = argv[1];
+    if (!isUps(ups)) return error(out, "UNKNOWN-UPS");
     if (is(what, "NUMLOGINS")) {
-        out.add("NUMLOGINS qor ");
+        out.add("NUMLOGINS ");
+        out.add(ups);
+        out.add(" ");
         out.addNumber(loginCount());
         return out.end();
     }
     if (is(what, "UPSDESC")) {
-        out.add("UPSDESC qor ");
+        out.add("UPSDESC ");
+        out.add(ups);
+        out.add(" ");
         out.addQuoted(kDescription);
+        return out.end();
+    }
+    const char* name = argv[2];
+    int var = findVar(name);
+    if (var == DeviceSerial && config_.serial[0] == '\0') var = -1;
+    auto head = [&](const char* kind) {
+        out.add(kind);
+        out.add(" ");
+        out.add(ups);
+        out.add(" ");
+        out.add(name);
+        out.add(" ");
+    };
+    if (is(what, "DESC") || is(what, "CMDDESC")) {
+        // Described by name, whether this UPS has it or not; it has no commands.
+        head(is(what, "DESC") ? "DESC" : "CMDDESC");
+        out.addQuoted(is(what, "DESC") && var >= 0 ? kVars[var].desc : kNoDescription);
+        return out.end();
+    }
+    if (is(what, "TYPE")) {
+        if (var < 0) return error(out, "VAR-NOT-SUPPORTED");
+        head("TYPE");
+        out.add(kVars[var].type);
         return out.end();
     }
     if (statusText()[0] == '\0') return error(out, "DATA-STALE");
     char value[kTextLen];
-    if (!varValue(argv[2], value, sizeof value)) return error(out, "VAR-NOT-SUPPORTED");
-    out.add("VAR qor ");
-    out.add(argv[2]);
-    out.add(" ");
+    if (var < 0 || !varValue(var, value, sizeof value)) return error(out, "VAR-NOT-SUPPORTED");
+    head("VAR");
     out.addQuoted(value);
     out.end();
 }
@@ -250,59 +373,124 @@ void UpsProtocol::list(int argc, const char* const* argv, Reply& out) {
     if (argc < 1) return error(out, "INVALID-ARGUMENT");
     const char* what = argv[0];
     if (is(what, "UPS")) {
-        out.add("BEGIN LIST UPS\nUPS qor ");
+        out.add("BEGIN LIST UPS\nUPS ");
+        out.add(kUpsName);
+        out.add(" ");
         out.addQuoted(kDescription);
         out.add("\nEND LIST UPS\n");
         return;
     }
-    bool known = is(what, "VAR") || is(what, "CLIENT") || is(what, "CMD") || is(what, "RW");
-    if (!known || argc < 2) return error(out, "INVALID-ARGUMENT");
-    if (std::strcmp(argv[1], kUpsName) != 0) return error(out, "UNKNOWN-UPS");
-    if (is(what, "VAR") && statusText()[0] == '\0') return error(out, "DATA-STALE");
-    char kind[8];
-    std::snprintf(kind, sizeof kind, "%s", is(what, "VAR") ? "VAR" : is(what, "CLIENT") ? "CLIENT"
-                                                                   : is(what, "CMD")    ? "CMD"
-                                                                                        : "RW");
-    out.add("BEGIN LIST ");
-    out.add(kind);
-    out.add(" qor\n");
-    if (is(what, "VAR")) {
-        listVars(out, "VAR qor ");
-    } else if (is(what, "CLIENT")) {
+    if (argc < 2) return error(out, "INVALID-ARGUMENT");
+    bool perVar = is(what, "ENUM") || is(what, "RANGE");
+    if (!perVar && !is(what, "VAR") && !is(what, "RW") && !is(what, "CMD") && !is(what, "CLIENT"))
+        return error(out, "INVALID-ARGUMENT");
+    if (perVar && argc < 3) return error(out, "INVALID-ARGUMENT");
+    const char* ups = argv[1];
+    if (!isUps(ups)) return error(out, "UNKNOWN-UPS");
+    const char* kind = is(what, "VAR") ? "VAR" : is(what, "RW") ? "RW" : is(what, "CMD") ? "CMD"
+                     : is(what, "CLIENT") ? "CLIENT" : is(what, "ENUM") ? "ENUM" : "RANGE";
+    if (perVar) {
+        int var = findVar(argv[2]);
+        if (var < 0 || (var == DeviceSerial && config_.serial[0] == '\0')) return error(out, "VAR-NOT-SUPPORTED");
+        // Nothing here can be set: no variable has a list of choices or a range.
+        listLine(out, "BEGIN", kind, ups, argv[2]);
+        return listLine(out, "END", kind, ups, argv[2]);
+    }
+    if (is(kind, "VAR") && statusText()[0] == '\0') return error(out, "DATA-STALE");
+    listLine(out, "BEGIN", kind, ups);
+    if (is(kind, "VAR")) {
+        char value[kTextLen];
+        for (int v = 0; v < VarCount; ++v) {
+            if (v == DeviceSerial && config_.serial[0] == '\0') continue;
+            varValue(v, value, sizeof value);
+            out.add("VAR ");
+            out.add(ups);
+            out.add(" ");
+            out.add(kVars[v].name);
+            out.add(" ");
+            out.addQuoted(value);
+            out.end();
+        }
+    } else if (is(kind, "CLIENT")) {
+        // A crowd larger than one answer holds is cut short, the list still closed.
+        size_t endLen = std::strlen("END LIST CLIENT \n") + std::strlen(ups);
         for (const Session* c : sessions_) {
             if (!c->loggedIn) continue;
-            out.add("CLIENT qor ");
+            if (out.room() < endLen + std::strlen("CLIENT  \n") + std::strlen(kUpsName) + std::strlen(c->peer)) break;
+            out.add("CLIENT ");
+            out.add(kUpsName);
+            out.add(" ");
             out.add(c->peer);
             out.end();
         }
     }
     // Nothing here can be set or commanded: CMD and RW are empty lists.
-    out.add("END LIST ");
-    out.add(kind);
-    out.add(" qor\n");
+    listLine(out, "END", kind, ups);
+}
+
+void UpsProtocol::credential(Session& s, bool user, int argc, const char* const* argv, Reply& out) {
+    if (argc != 1) return error(out, "INVALID-ARGUMENT");
+    bool& set = user ? s.hasUser : s.hasPassword;
+    if (set) return error(out, user ? "ALREADY-SET-USERNAME" : "ALREADY-SET-PASSWORD");
+    // Any length is taken; one longer than a field can hold matches no user.
+    if (std::strlen(argv[0]) >= kTextLen) s.overlong = true;
+    setText(user ? s.user : s.password, argv[0]);
+    set = true;
+    ok(out, "OK");
 }
 
 void UpsProtocol::login(Session& s, int argc, const char* const* argv, Reply& out) {
+    if (argc != 1) return error(out, "INVALID-ARGUMENT");
     if (s.loggedIn) return error(out, "ALREADY-LOGGED-IN");
-    if (argc < 1) return error(out, "INVALID-ARGUMENT");
-    if (!s.hasUser) return error(out, "USERNAME-REQUIRED");
-    if (!s.hasPassword) return error(out, "PASSWORD-REQUIRED");
-    if (std::strcmp(argv[0], kUpsName) != 0) return error(out, "UNKNOWN-UPS");
-    if (!credentialsValid(s)) return error(out, "ACCESS-DENIED");
+    if (!isUps(argv[0])) return error(out, "UNKNOWN-UPS");
+    if (userOf(s) == nullptr) {
+        note(LOG_WARNING, "refused: wrong name or password", s);
+        return error(out, "ACCESS-DENIED");
+    }
     s.loggedIn = true;
-    out.add("OK");
-    out.end();
+    note(LOG_NOTICE, "logged in", s);
+    ok(out, "OK");
+}
+
+void UpsProtocol::primary(Session& s, const char* cmd, int argc, const char* const* argv, Reply& out) {
+    if (argc != 1) return error(out, "INVALID-ARGUMENT");
+    if (!isUps(argv[0])) return error(out, "UNKNOWN-UPS");
+    const NetUser* u = userOf(s);
+    if (u == nullptr || !u->primary) return error(out, "ACCESS-DENIED");
+    ok(out, is(cmd, "MASTER") ? "OK MASTER-GRANTED" : "OK PRIMARY-GRANTED");
 }
 
 void UpsProtocol::forceShutdown(Session& s, int argc, const char* const* argv, Reply& out) {
+    if (argc != 1) return error(out, "INVALID-ARGUMENT");
+    if (!isUps(argv[0])) return error(out, "UNKNOWN-UPS");
+    const NetUser* u = userOf(s);
+    if (u == nullptr || !u->primary) {
+        note(LOG_WARNING, "refused the forced shutdown: not a primary with this password", s);
+        return error(out, "ACCESS-DENIED");
+    }
+    if (!followerFsd_) followerFsdAtMs_ = clock_();
+    followerFsd_ = true;
+    note(LOG_WARNING, "ordered the forced shutdown of every follower", s);
+    ok(out, "OK FSD-SET");
+}
+
+void UpsProtocol::set(Session& s, int argc, const char* const* argv, Reply& out) {
     if (argc < 1) return error(out, "INVALID-ARGUMENT");
-    if (!s.hasUser) return error(out, "USERNAME-REQUIRED");
-    if (!s.hasPassword) return error(out, "PASSWORD-REQUIRED");
-    if (std::strcmp(argv[0], kUpsName) != 0) return error(out, "UNKNOWN-UPS");
-    if (!s.loggedIn) return error(out, "ACCESS-DENIED");
-    fsd_ = true;
-    out.add("OK FSD-SET");
-    out.end();
+    if (is(argv[0], "TRACKING")) {
+        if (argc < 2 || (!is(argv[1], "ON") && !is(argv[1], "OFF"))) return error(out, "INVALID-ARGUMENT");
+        s.tracking = is(argv[1], "ON");
+        return ok(out, "OK");
+    }
+    if (!is(argv[0], "VAR") || argc < 4) return error(out, "INVALID-ARGUMENT");
+    if (!isUps(argv[1])) return error(out, "UNKNOWN-UPS");
+    // No user here may set anything (and nothing could be set).
+    error(out, "ACCESS-DENIED");
+}
+
+void UpsProtocol::instcmd(int argc, const char* const* argv, Reply& out) {
+    if (argc < 2) return error(out, "INVALID-ARGUMENT");
+    if (!isUps(argv[0])) return error(out, "UNKNOWN-UPS");
+    error(out, "CMD-NOT-SUPPORTED");  // this UPS takes no commands
 }
 
 }  // namespace qor::net

@@ -121,13 +121,17 @@ def main():
         row("upsstats.cgi (all hosts)", out, "ONLINE" in out)
         out = run(cgi % ("'host=qor@127.0.0.1'", "upsstats.cgi") + text)
         row("upsstats.cgi?host=qor@127.0.0.1", out, "ONLINE" in out or "OL" in out)
-        out = run(cgi % ("'host=qor@127.0.0.1&display=battery.runtime'", "upsimage.cgi") + " | head -c 200 | "
-                  "od -c | head -3")
-        row("upsimage.cgi display=battery.runtime", out, "P   N   G" in out,
-            "draws only charge, voltages, load, temperature, frequency: none on a contact-closure UPS")
-        out = run(cgi % ("'host=qor@127.0.0.1&display=battery.charge'", "upsimage.cgi") + " | head -c 200 | "
-                  "od -c | head -3")
-        row("upsimage.cgi display=battery.charge", out, "P   N   G" in out)
+        for what in ("battery.runtime", "battery.charge"):
+            raw = os.path.join(args.shots, "upsimage-%s.raw" % what)
+            run(cgi % ("'host=qor@127.0.0.1&display=%s'" % what, "upsimage.cgi") + " >" + raw)
+            with open(raw, "rb") as f:
+                data = f.read()
+            os.unlink(raw)
+            png = data.split(b"\n\n", 1)[-1]
+            with open(os.path.join(args.shots, "upsimage-%s.png" % what), "wb") as f:
+                f.write(png)
+            row("upsimage.cgi display=%s" % what, "a %d-byte PNG: %s" % (len(png), f.name), png[1:4] == b"PNG",
+                "look at the image")
         out = run(cgi % ("''", "upsset.cgi") + text)
         row("upsset.cgi (login page)", out, "Login" in out)
         q = "'function=showsettings&monups=qor@127.0.0.1&username=mon&password=secret'"
@@ -137,7 +141,8 @@ def main():
         row("upsset.cgi showsettings (POST, logged in)", out, "Current settings" in out and "rror" not in out)
         q = "'function=showcmds&monups=qor@127.0.0.1&username=mon&password=secret'"
         out = run(post % (q, len(q) - 2) + text)
-        row("upsset.cgi showcmds (POST, logged in)", out, "rror" not in out)
+        row("upsset.cgi showcmds (POST, logged in)", out, "instant commands" in out,
+            "upsd says the same of a UPS without commands")
 
         out = run("nut-scanner -q -O -s 127.0.0.1 -e 127.0.0.1 2>&1", timeout=60)
         row("nut-scanner -O (NUT servers)", out, "qor@127.0.0.1" in out)

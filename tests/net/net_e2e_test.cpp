@@ -112,6 +112,12 @@ size_t openDescriptors(pid_t pid) {
 
 std::string clientsScript() { return NET_CLIENTS; }
 
+// Beside the clients' script: the line-by-line comparison with upsd.
+std::string compareScript() {
+    std::string dir = NET_CLIENTS;
+    return dir.substr(0, dir.rfind('/') + 1) + "upsd_compare.py";
+}
+
 TEST(NetE2E, UpscReadsOnlineThenOnBatteryThenBatteryLow) {
     REQUIRE_PEER();
     Sandbox sb;
@@ -132,30 +138,45 @@ TEST(NetE2E, UpscReadsOnlineThenOnBatteryThenBatteryLow) {
     EXPECT_EQ(sb.waitExit(5000), 0);
 }
 
+// Every command of the protocol, and odd inputs, against NUT's own upsd serving
+// the same UPS state (upsd_compare.py names the values that differ by design);
+// then the system log holds one line per login, refusal and forced shutdown,
+// and no password.
 TEST(NetE2E, AnswersMatchThePeerUpsdLineByLine) {
     REQUIRE_PEER();
     if (::access("/lib/nut/upsd", X_OK) != 0 || ::access("/lib/nut/dummy-ups", X_OK) != 0)
         GTEST_SKIP() << "nut-server is not installed";
     Sandbox sb;
-    ASSERT_TRUE(startConsole(sb, kUsers));
+    ASSERT_TRUE(startConsole(sb, std::string(kUsers) + "USER boss bsecret primary\nSERIAL QT-0001\n"));
     sb.setLines("ttyS0", true, false);
     ASSERT_TRUE(waitUntil([&] { return upsStatus(sb) == "OB\n"; }, 5000));
     // The peer serves the same UPS state from a file, on the next port.
-    ASSERT_TRUE(writeNut(sb, "ups.conf", "[qor]\n  driver = dummy-ups\n  port = qor.dev\n  desc = \"peer\"\n"));
+    ASSERT_TRUE(writeNut(sb, "ups.conf",
+                         "[qor]\n  driver = dummy-ups\n  port = qor.dev\n  desc = \"Qor contact-closure UPS\"\n"));
     ASSERT_TRUE(writeNut(sb, "qor.dev",
                          "ups.status: OB\nups.mfr: Generic\nups.model: Contact closure\ndevice.type: ups\n"
+                         "device.mfr: Generic\ndevice.model: Contact closure\ndevice.serial: QT-0001\n"
                          "battery.runtime: 600\n"));
     ASSERT_TRUE(writeNut(sb, "upsd.conf", "LISTEN 127.0.0.1 3494\n"));
-    ASSERT_TRUE(writeNut(sb, "upsd.users", "[mon]\n  password = secret\n  upsmon secondary\n"));
+    ASSERT_TRUE(writeNut(sb, "upsd.users", "[mon]\n  password = secret\n  upsmon secondary\n"
+                                           "[boss]\n  password = bsecret\n  upsmon primary\n"));
     std::string log = sb.path("nut/peer.log");
     ASSERT_EQ(sb.enter({"sh", "-c", nutEnv(sb) + "/lib/nut/dummy-ups -a qor -u root >" + log + " 2>&1 && " +
                                         "/lib/nut/upsd -u root >>" + log + " 2>&1"}),
               0);
     ASSERT_TRUE(waitUntil([&] { return client(sb, {"upsc", "qor@127.0.0.1:3494", "ups.status"}) == "OB\n"; }, 10000));
     std::string out;
-    int status = sb.enter({"python3", clientsScript(), "compare", "3493", "3494"}, &out);
+    int status = sb.enter({"python3", compareScript(), "3493", "3494"}, &out, 60000);
     EXPECT_EQ(status, 0) << out;
     EXPECT_NE(out.find(", 0 differences"), std::string::npos) << out;
+
+    std::string syslog = sb.syslog();
+    for (const char* line : {"network: mon@127.0.0.1 logged in", "network: mon@127.0.0.1 logged out",
+                             "network: mon@127.0.0.1 refused: wrong name or password",
+                             "network: mon@127.0.0.1 refused the forced shutdown: not a primary with this password",
+                             "network: boss@127.0.0.1 ordered the forced shutdown of every follower"})
+        EXPECT_NE(syslog.find(line), std::string::npos) << line << "\n" << syslog;
+    for (const char* secret : {"secret", "hunter2"}) EXPECT_EQ(syslog.find(secret), std::string::npos) << secret;
 }
 
 TEST(NetE2E, SecondaryUpsmonShutsDownWhenOurCountDownEndsBeforeOurHalt) {
@@ -225,7 +246,7 @@ TEST(NetE2E, DamagedConfigKeepsTheServerOffWithOneSystemLogLine) {
     for (const auto& l : qor::sandbox::lines(sb.syslog()))
         if (l.find("Qor.net") != std::string::npos) mentions.push_back(l);
     ASSERT_EQ(mentions.size(), 1u) << sb.syslog();
-    EXPECT_NE(mentions[0].find("/etc/Qor.net line 2: USER wants NAME PASSWORD; network server off"), std::string::npos)
+    EXPECT_NE(mentions[0].find("/etc/Qor.net line 2: USER wants NAME PASSWORD [primary]; network server off"), std::string::npos)
         << mentions[0];
 }
 

@@ -3,7 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -23,7 +28,7 @@ struct Exchange {
 NetConfig oneUser() {
     NetConfig c;
     char why[128];
-    const char text[] = "USER mon secret\nUSER \"two words\" \"p\\\"w\"\n";
+    const char text[] = "USER mon secret\nUSER \"two words\" \"p\\\"w\"\nUSER boss b0ss primary\n";
     EXPECT_TRUE(parseNetConfig(text, sizeof text - 1, c, why, sizeof why)) << why;
     return c;
 }
@@ -47,14 +52,23 @@ TEST(NetWords, SplitsLikeTheClientsQuote) {
     };
     const Row rows[] = {
         {"GET VAR qor ups.status", true, {"GET", "VAR", "qor", "ups.status"}},
-        {"  LIST\t UPS  ", true, {"LIST", "UPS"}},
+        {"  LIST\t UPS\r\r", true, {"LIST", "UPS"}},  // a Windows client's line end
+        {"GET\vVAR\fqor", true, {"GET", "VAR", "qor"}},
         {"PASSWORD \"a b\"", true, {"PASSWORD", "a b"}},
         {"PASSWORD a\\ b\\\"c", true, {"PASSWORD", "a b\"c"}},
         {"USERNAME \"\"", true, {"USERNAME", ""}},
-        {"x\"y z\"w", true, {"xy zw"}},
+        {"x\"y z\"w", true, {"x\"y", "z\"w"}},  // a quote inside a word is kept
+        {"\"q\"or", true, {"q", "or"}},          // a closing quote ends the word
+        {"a #b c", true, {"a"}},
+        {"a#b", true, {"a#b"}},
+        {"#a", true, {}},
+        {"V\x01" "E\x7f" "R\xc3\xa9", true, {"VE\x7fR"}},
         {"", true, {}},
         {"PASSWORD \"open", false, {}},
-        {"a b c d e f g h i j k l m n o p q", false, {}},  // 17 words
+        {"GET \"a#b\"", false, {}},
+        {"VER \\", false, {}},
+        {"a b c d e f g h i j k l m n o p q", true, {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k", "l", "m",
+                                                     "n", "o", "p", "q"}},
     };
     for (const Row& r : rows) {
         Words w;
@@ -67,6 +81,17 @@ TEST(NetWords, SplitsLikeTheClientsQuote) {
     Words w;
     EXPECT_TRUE(splitWords(longest.data(), longest.size(), w));
     EXPECT_FALSE(splitWords(tooLong.data(), tooLong.size(), w));
+    const char nul[] = "PASSWORD secret\0junk";  // a NUL is dropped, not an end
+    ASSERT_TRUE(splitWords(nul, sizeof nul - 1, w));
+    EXPECT_STREQ(w.word[1], "secretjunk");
+    // As many words as the longest line holds: one-letter words, or empty quoted ones.
+    std::string many, quoted;
+    for (size_t i = 0; i + 2 <= kMaxLine - 1; i += 2) many += "a ";
+    for (size_t i = 0; i + 2 <= kMaxLine - 1; i += 2) quoted += "\"\"";
+    ASSERT_TRUE(splitWords(many.data(), many.size(), w));
+    EXPECT_EQ(w.count, static_cast<int>(many.size() / 2));
+    ASSERT_TRUE(splitWords(quoted.data(), quoted.size(), w));
+    EXPECT_EQ(w.count, static_cast<int>(quoted.size() / 2));
 }
 
 TEST(NetProtocol, ReadOnlyCommandsAndTheirErrors) {
@@ -76,10 +101,10 @@ TEST(NetProtocol, ReadOnlyCommandsAndTheirErrors) {
     Session s;
     play(p, s,
          {
-             {"VER", "Brantel Halvora Qor Utility 1.0\n"},
-             {"ver", "Brantel Halvora Qor Utility 1.0\n"},
+             {"VER", "Brantel Halvora Qor Utility upsd 1.0 - contact-closure UPS monitor\n"},
+             {"ver", "Brantel Halvora Qor Utility upsd 1.0 - contact-closure UPS monitor\n"},
              {"VER extra", "ERR INVALID-ARGUMENT\n"},
-             {"HELP", "Commands: HELP VER GET LIST LOGIN LOGOUT USERNAME PASSWORD FSD\n"},
+             {"HELP", "Commands: HELP VER GET LIST SET INSTCMD LOGIN LOGOUT USERNAME PASSWORD STARTTLS\n"},
              {"NETVER", "1.3\n"},
              {"LIST UPS", "BEGIN LIST UPS\nUPS qor \"Qor contact-closure UPS\"\nEND LIST UPS\n"},
              {"LIST VAR qor",
@@ -110,9 +135,22 @@ TEST(NetProtocol, ReadOnlyCommandsAndTheirErrors) {
              {"LIST RW qor", "BEGIN LIST RW qor\nEND LIST RW qor\n"},
              {"LIST CMD qor", "BEGIN LIST CMD qor\nEND LIST CMD qor\n"},
              {"STARTTLS", "ERR FEATURE-NOT-CONFIGURED\n"},
-             {"SET VAR qor ups.status OL", "ERR UNKNOWN-COMMAND\n"},
+             {"SET VAR qor ups.status OL", "ERR USERNAME-REQUIRED\n"},
+             {"GET TYPE QOR Ups.Status", "TYPE QOR Ups.Status STRING:32\n"},
+             {"GET TYPE qor battery.runtime", "TYPE qor battery.runtime NUMBER\n"},
+             {"GET TYPE qor device.serial", "ERR VAR-NOT-SUPPORTED\n"},  // none given, none derived
+             {"GET DESC qor ups.status", "DESC qor ups.status \"UPS status\"\n"},
+             {"GET DESC qor nope", "DESC qor nope \"Description unavailable\"\n"},
+             {"GET CMDDESC qor load.off", "CMDDESC qor load.off \"Description unavailable\"\n"},
+             {"GET DESC nope x", "ERR UNKNOWN-UPS\n"},
+             {"GET DESC nope", "ERR INVALID-ARGUMENT\n"},
+             {"LIST ENUM qor ups.status", "BEGIN LIST ENUM qor ups.status\nEND LIST ENUM qor ups.status\n"},
+             {"LIST RANGE qor nope", "ERR VAR-NOT-SUPPORTED\n"},
+             {"LIST RANGE qor", "ERR INVALID-ARGUMENT\n"},
+             {"GET TRACKING", "OFF\n"},
+             {"GET TRACKING 1-2", "ERR FEATURE-NOT-CONFIGURED\n"},
              {"", "ERR UNKNOWN-COMMAND\n"},
-             {"GET VAR qor \"open", "ERR INVALID-ARGUMENT\n"},
+             {"GET VAR qor \"open", ""},  // left unanswered, as upsd does
              {"FSD qor", "ERR USERNAME-REQUIRED\n"},
              {"LOGIN qor", "ERR USERNAME-REQUIRED\n"},
              {"LOGOUT", "OK Goodbye\n", After::Close},
@@ -153,15 +191,103 @@ TEST(NetProtocol, LoginNeedsAConfiguredUserAndItsPassword) {
              {"GET NUMLOGINS qor", "NUMLOGINS qor 2\n"},
              {"LIST CLIENT qor", "BEGIN LIST CLIENT qor\nCLIENT qor 192.0.2.7\nCLIENT qor \nEND LIST CLIENT qor\n"},
              {"FSD other", "ERR UNKNOWN-UPS\n"},
-             {"FSD qor", "OK FSD-SET\n"},
-             {"GET VAR qor ups.status", "VAR qor ups.status \"FSD OL\"\n"},
+             {"FSD qor", "ERR ACCESS-DENIED\n"},  // a secondary
+             {"PRIMARY qor", "ERR ACCESS-DENIED\n"},
          });
-    EXPECT_TRUE(p.forcedShutdown());
+    EXPECT_FALSE(p.forcedShutdown());
     EXPECT_EQ(p.loginCount(), 2);
     p.detach(&quoted);  // the connection went away
     EXPECT_EQ(p.loginCount(), 1);
-    play(p, right, {{"LOGOUT", "OK Goodbye\n", After::Close}});
+    // Counted until the connection closes, as upsd does; what follows LOGOUT is still answered.
+    play(p, right, {{"LOGOUT", "OK Goodbye\n", After::Close}, {"GET NUMLOGINS qor", "NUMLOGINS qor 1\n"}});
+    p.detach(&right);
     EXPECT_EQ(p.loginCount(), 0);
+}
+
+// Odd inputs where this server once differed from upsd.
+TEST(NetProtocol, OddInputsAreTakenAsUpsdTakesThem) {
+    NetConfig c = oneUser();
+    UpsProtocol p(c);
+    p.setState(AcOk, 600, "");
+    Session a, b, d;
+    std::string longName = "USERNAME " + std::string(300, 'u');
+    play(p, a,
+         {
+             {"get var QOR UPS.STATUS", "VAR QOR UPS.STATUS \"OL\"\n"},
+             {"VER\r\r", "Brantel Halvora Qor Utility upsd 1.0 - contact-closure UPS monitor\n"},
+             {"a b c d e f g h i j k l m n o p q", "ERR UNKNOWN-COMMAND\n"},
+             {"USERNAME mon extra", "ERR INVALID-ARGUMENT\n"},
+             {"LOGOUT now", "ERR INVALID-ARGUMENT\n"},
+             {longName.c_str(), "OK\n"},
+             {"PASSWORD secret", "OK\n"},
+             {"LOGIN qor", "ERR ACCESS-DENIED\n"},
+             {"LOGIN qor x", "ERR INVALID-ARGUMENT\n"},
+         });
+    play(p, b, {{"USERNAME mon", "OK\n"}, {"PASSWORD sec\"re\"t", "OK\n"}, {"LOGIN qor", "ERR ACCESS-DENIED\n"}});
+    const char nul[] = "PASSWORD secret\0junk";
+    char buf[kMaxReply];
+    Reply r(buf, sizeof buf);
+    play(p, d, {{"USERNAME mon", "OK\n"}});
+    p.handle(d, nul, sizeof nul - 1, r);
+    play(p, d, {{"LOGIN qor", "ERR ACCESS-DENIED\n"}, {"FSD qor extra", "ERR INVALID-ARGUMENT\n"}});
+}
+
+// FSD only from a primary, every login, refusal and FSD in the log without a
+// password, and a follower's FSD withdrawn once mains is back.
+TEST(NetProtocol, ForcedShutdownNeedsAPrimaryIsLoggedAndEndsWithTheOutage) {
+    static int64_t now = 0;
+    NetConfig c = oneUser();
+    UpsProtocol p(c, [] { return now; });
+    std::vector<std::string> log;
+    p.setLogSink([&](int, const char* line) { log.push_back(line); });
+    p.setState(BatteryLow, 30, "");
+    Session mon, bad, boss;
+    std::strcpy(mon.peer, "192.0.2.1");
+    std::strcpy(bad.peer, "192.0.2.2");
+    std::strcpy(boss.peer, "192.0.2.3");
+    for (Session* s : {&mon, &bad, &boss}) ASSERT_TRUE(p.attach(s));
+    play(p, mon, {{"USERNAME mon", "OK\n"}, {"PASSWORD secret", "OK\n"}, {"LOGIN qor", "OK\n"},
+                  {"FSD qor", "ERR ACCESS-DENIED\n"}, {"MASTER qor", "ERR ACCESS-DENIED\n"}});
+    play(p, bad, {{"USERNAME boss", "OK\n"}, {"PASSWORD guess", "OK\n"}, {"LOGIN qor", "ERR ACCESS-DENIED\n"},
+                  {"FSD qor", "ERR ACCESS-DENIED\n"}});
+    EXPECT_FALSE(p.forcedShutdown());
+    play(p, boss, {{"USERNAME boss", "OK\n"}, {"PASSWORD b0ss", "OK\n"}, {"PRIMARY qor", "OK PRIMARY-GRANTED\n"},
+                   {"MASTER qor", "OK MASTER-GRANTED\n"}, {"LOGIN qor", "OK\n"}, {"FSD qor extra", "ERR INVALID-ARGUMENT\n"},
+                   {"FSD qor", "OK FSD-SET\n"}, {"GET VAR qor ups.status", "VAR qor ups.status \"FSD OB LB\"\n"},
+                   {"LOGOUT", "OK Goodbye\n", After::Close}});
+    p.detach(&mon);
+    const std::vector<std::string> want = {
+        "network: mon@192.0.2.1 logged in",
+        "network: mon@192.0.2.1 refused the forced shutdown: not a primary with this password",
+        "network: boss@192.0.2.2 refused: wrong name or password",
+        "network: boss@192.0.2.2 refused the forced shutdown: not a primary with this password",
+        "network: boss@192.0.2.3 logged in",
+        "network: boss@192.0.2.3 ordered the forced shutdown of every follower",
+        "network: boss@192.0.2.3 logged out",
+        "network: mon@192.0.2.1 left without logging out",
+    };
+    EXPECT_EQ(log, want);
+    for (const auto& l : log) EXPECT_EQ(l.find("b0ss"), std::string::npos) << l;
+
+    // Held while on battery, and for a while after mains is back, then withdrawn.
+    now += kFollowerFsdHoldMs;
+    p.setState(AcFail, 30, "");
+    EXPECT_TRUE(p.forcedShutdown());
+    now += 1000;
+    p.setState(AcOk, 30, "");
+    EXPECT_FALSE(p.forcedShutdown()) << "a follower booting now is not shut down again";
+    EXPECT_STREQ(p.statusText(), "OL");
+    play(p, boss, {{"FSD qor", "OK FSD-SET\n"}});
+    now += kFollowerFsdHoldMs - 1;
+    p.setState(AcOk, 30, "");
+    EXPECT_TRUE(p.forcedShutdown()) << "every follower polls it first";
+    now += 1;
+    p.setState(AcOk, 30, "");
+    EXPECT_FALSE(p.forcedShutdown());
+    p.setForcedShutdown();  // this machine's own count-down ended: for good
+    now += 10 * kFollowerFsdHoldMs;
+    p.setState(AcOk, 30, "");
+    EXPECT_TRUE(p.forcedShutdown());
 }
 
 TEST(NetProtocol, SessionTableGrowsWithTheClientsAndHasNoCap) {
@@ -219,11 +345,18 @@ TEST(NetConfig, ParsesListenAndUserLinesAndNamesTheDamagedLine) {
         {"LISTEN 127.0.0.1 70000\n", "line 1: LISTEN port is not a number from 1 to 65535"},
         {"LISTEN 127.0.0.1 34x\n", "line 1: LISTEN port is not a number from 1 to 65535"},
         {"LISTEN\n", "line 1: LISTEN wants ADDRESS [PORT]"},
-        {"USER a\n", "line 1: USER wants NAME PASSWORD"},
+        {"USER a\n", "line 1: USER wants NAME PASSWORD [primary]"},
+        {"USER a b primary extra\n", "line 1: USER wants NAME PASSWORD [primary]"},
+        {"USER a b boss\n", "line 1: USER role is neither primary nor secondary"},
+        {"USER a \"\"\n", "line 1: USER password is empty"},
+        {"USER a b Secondary\nUSER c d PRIMARY\nSERIAL X-1 # set on the label\n", nullptr},
+        {"SERIAL\n", "line 1: SERIAL wants one word"},
+        {"SERIAL a\nSERIAL b\n", "line 2: SERIAL given twice"},
+        {"SERIAL 123456789012345678901234567890123\n", "line 1: SERIAL longer than 32 characters"},
         {"USER a b\nUSER a c\n", "line 2: USER given twice"},
         {"USER \"\" b\n", "line 1: USER name is empty"},
         {"USER a \"b\n", "line 1: too long or unbalanced quotes"},
-        {"MONITOR qor@host\n", "line 1: unknown keyword (LISTEN or USER expected)"},
+        {"MONITOR qor@host\n", "line 1: unknown keyword (LISTEN, USER or SERIAL expected)"},
     };
     for (const Row& r : rows) {
         NetConfig c;
@@ -256,6 +389,55 @@ TEST(NetConfig, ParsesListenAndUserLinesAndNamesTheDamagedLine) {
 TEST(NetConfig, MissingFileLeavesTheServerOff) {
     NetConfig c;
     EXPECT_EQ(loadNetConfig("/nonexistent/Qor.net", c), NetConfigResult::Absent);
+}
+
+// Anyone who can write the file can add a user and order every follower down.
+TEST(NetConfig, OnlyAFileRootAloneCouldWriteIsBelievedAndTheSerialComesWithIt) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to hand files to other owners";
+    char tmpl[] = "/tmp/qornetXXXXXX";
+    ASSERT_NE(::mkdtemp(tmpl), nullptr);
+    std::string dir = tmpl;
+    ASSERT_EQ(::chmod(dir.c_str(), 0755), 0);
+    auto file = [&](const char* name, const char* body, mode_t mode, uid_t owner) {
+        std::string p = dir + "/" + name;
+        std::ofstream(p) << body;
+        EXPECT_EQ(::chmod(p.c_str(), mode), 0);
+        EXPECT_EQ(::chown(p.c_str(), owner, 0), 0);
+        return p;
+    };
+    std::string id = file("machine-id", "0123456789abcdef0123456789abcdef\n", 0444, 0);
+    struct Row {
+        std::string path;
+        NetConfigResult want;
+    };
+    std::string good = file("good", "USER mon secret\n", 0600, 0);
+    ::symlink(good.c_str(), (dir + "/link").c_str());
+    const Row rows[] = {
+        {good, NetConfigResult::Loaded},
+        {file("group", "USER mon secret\n", 0620, 0), NetConfigResult::Failed},
+        {file("world", "USER mon secret\n", 0602, 0), NetConfigResult::Failed},
+        {file("owner", "USER mon secret\n", 0600, 65534), NetConfigResult::Failed},
+        {dir + "/link", NetConfigResult::Failed},
+        {file("empty", "USER mon \"\"\n", 0600, 0), NetConfigResult::Failed},
+    };
+    for (const Row& r : rows) {
+        NetConfig c;
+        EXPECT_EQ(loadNetConfig(r.path.c_str(), c, id.c_str()), r.want) << r.path;
+    }
+    NetConfig derived, again, given;
+    ASSERT_EQ(loadNetConfig(good.c_str(), derived, id.c_str()), NetConfigResult::Loaded);
+    ASSERT_EQ(loadNetConfig(good.c_str(), again, id.c_str()), NetConfigResult::Loaded);
+    EXPECT_STREQ(derived.serial, again.serial) << "the same on every start";
+    EXPECT_EQ(std::strlen(derived.serial), 20u) << derived.serial;
+    EXPECT_EQ(std::string(derived.serial).find("0123"), std::string::npos) << "the machine id itself is not shown";
+    TextField other;
+    ASSERT_TRUE(serialFromMachineId("fedcba98765432100123456789abcdef", 32, other));
+    EXPECT_STRNE(other, derived.serial);
+    EXPECT_FALSE(serialFromMachineId("\n", 1, other));
+    ASSERT_EQ(loadNetConfig(file("serial", "SERIAL AB-12\nUSER mon secret\n", 0600, 0).c_str(), given, id.c_str()),
+              NetConfigResult::Loaded);
+    EXPECT_STREQ(given.serial, "AB-12");
+    std::system(("rm -rf " + dir).c_str());
 }
 
 }  // namespace
