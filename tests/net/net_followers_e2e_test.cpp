@@ -80,9 +80,12 @@ TEST(NetFollowersE2E, PrimaryUpsmonOrdersTheShutdownAndWaitsForTheSecondary) {
     ASSERT_TRUE(startUpsmon(sb, "primary", "boss", "s3cret"));
     ASSERT_TRUE(waitUntil([&] { return logins(sb) == "127.0.0.1\n127.0.0.1\n"; }, 10000)) << logins(sb);
 
-    sb.setLines("ttyS0", false, false);  // mains gone and the battery low: the primary's call
+    sb.setLines("ttyS0", true, false);  // mains fail: the followers wait
+    ASSERT_TRUE(waitUntil([&] { return logins(sb) == "127.0.0.1\n127.0.0.1\n"; }, 3000));
+    sb.setLines("ttyS0", false, true);  // then the battery runs low: the primary's call
     ASSERT_TRUE(waitUntil([&] { return shutdownTime(sb, "primary") > 0; }, 30000))
-        << "the primary never shut down\n" << qor::sandbox::readFile(sb.path("nut-primary/upsmon.out")).value_or("");
+        << "the primary never shut down\n" << qor::sandbox::readFile(sb.path("nut-primary/upsmon.out")).value_or("")
+        << sb.syslog();
     double secondary = shutdownTime(sb, "secondary");
     double primary = shutdownTime(sb, "primary");
     EXPECT_GT(secondary, 0.0) << "the secondary never shut down";
