@@ -40,8 +40,10 @@ print "GetDesc=", ($u->GetDesc("ups.status") // "ERR " . $u->Error()), "\n";
 print "GetType=", ($u->GetType("ups.status") // "ERR " . $u->Error()), "\n";
 my $e = $u->ListEnum("ups.status"); print "ListEnum=", (defined $e ? "ok" : "ERR " . $u->Error()), "\n";
 my $r = $u->ListRW(); print "ListRW=", (defined $r ? scalar(keys %$r) : "ERR"), "\n";
-my $c = $u->ListCmd(); print "ListCmd=", (defined $c ? scalar(keys %$c) : "ERR"), "\n";
-print "Master=", ($u->Master() ? "granted" : "refused: " . $u->Error()), "\n";
+my $c = $u->ListCmd(); print "ListCmd=", (defined $c ? scalar(@$c) : "ERR"), "\n";
+print "Master(mon)=", ($u->Master() ? "granted" : "refused"), "\n";
+my $p = new UPS::Nut(NAME => "qor", HOST => "127.0.0.1", USERNAME => "boss", PASSWORD => "s3cret");
+print "Master(boss)=", ($p->Master() ? "granted" : "refused: " . $p->Error()), "\n";
 '''
 
 PYNUT = r'''
@@ -113,7 +115,8 @@ def main():
         out = run("/usr/bin/python3 -c %s 2>&1" % shlex.quote(PYNUT))
         row("PyNUT (python3-nut)", out, "status" in out and "OL" in out and "Traceback" not in out)
         out = run("perl -e %s 2>&1" % shlex.quote(PERL))
-        row("UPS::Nut (libups-nut-perl)", out, "Status=OL" in out and "ERR" not in out)
+        row("UPS::Nut (libups-nut-perl)", out, "Status=OL" in out and "ERR" not in out and "Master(boss)=granted" in out
+            and " at -e line" not in out)
 
         cgi = "REQUEST_METHOD=GET QUERY_STRING=%s /usr/lib/cgi-bin/nut/%s"
         text = " | sed -e 's/<[^>]*>/ /g' -e 's/&nbsp;/ /g' | grep -v '^[[:space:]]*$' | tr -s ' \\t' | grep -v '[{}]' | tail -14"
