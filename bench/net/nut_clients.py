@@ -177,6 +177,33 @@ def main():
         row("NUT-Monitor-py3qt5 -F qor (Xvfb)", out or "(no output; screenshot %s)" % shot,
             "Traceback" not in out and os.path.exists(shot), "look at the screenshot")
 
+        # Munin's plugins (munin-plugins-extra) read upsc's output.
+        out = run("upsname=qor@127.0.0.1 upsc=upsc /usr/share/munin/plugins/nut_misc; "
+                  "upsname=qor@127.0.0.1 upsc=upsc /usr/share/munin/plugins/nut_volts; echo exit=$?")
+        row("munin nut_misc, nut_volts", out, "exit=0" in out,
+            "graph charge, load, voltages: none on a contact-closure UPS")
+        plug = d + "/nutups_qor@127.0.0.1_charge"
+        if not os.path.exists(plug):
+            os.symlink("/usr/share/munin/plugins/nutups_", plug)
+        out = run(plug + "; " + plug + " config | head -3; echo exit=$?")
+        row("munin nutups_qor@127.0.0.1_charge", out, "exit=0" in out)
+
+        # collectd's nut plugin (collectd-core), writing what it read as CSV.
+        with open(os.path.join(d, "collectd.conf"), "w") as f:
+            f.write('Interval 1\nBaseDir "%s/collectd"\nPIDFile "%s/collectd.pid"\nLoadPlugin nut\n'
+                    'LoadPlugin csv\n<Plugin nut>\n  UPS "qor@127.0.0.1"\n</Plugin>\n'
+                    '<Plugin csv>\n  DataDir "%s/csv"\n</Plugin>\n' % (d, d, d))
+        out = run("mkdir -p %s/collectd; timeout 5 /usr/sbin/collectd -f -C %s/collectd.conf >%s/collectd.log 2>&1; "
+                  "cd %s/csv/*/nut-qor && ls && tail -n 1 timeleft*" % (d, d, d, d))
+        row("collectd nut plugin", out, "timeleft" in out and ",600" in out)
+
+        # wmnut (a dock app) under Xvfb, windowed.
+        shot = os.path.join(args.shots, "wmnut.png")
+        out = run("xvfb-run -a -s '-screen 0 320x240x24' sh -c 'wmnut -w -V -U qor@127.0.0.1 & p=$!; sleep 4; "
+                  "import -window root %s; kill $p' 2>&1 | tail -8" % shot, timeout=40)
+        row("wmnut -w -U qor@127.0.0.1 (Xvfb)", out, os.path.exists(shot),
+            "asks for battery.charge and ups.load, which a contact-closure UPS does not have; look at the screenshot")
+
         # The same on battery.
         sb.set_lines("ttyS0", dcd=1, cts=0)
         both = "upsc qor@127.0.0.1 ups.status; upsc rep@127.0.0.1:3494 ups.status"
