@@ -245,10 +245,21 @@ const NetUser* UpsProtocol::userOf(const Session& s) const {
 
 void UpsProtocol::note(int priority, const char* what, const Session& s) {
     if (!log_) return;
+    // The name is the client's: blanks other than spaces could fake a line of their own.
+    char name[65];
+    copyBounded(name, sizeof name, s.hasUser ? s.user : "(no name)");
+    for (char* c = name; *c != '\0'; ++c)
+        if (static_cast<unsigned char>(*c) < 0x20 || *c == 0x7f) *c = '?';
     char line[400];
-    std::snprintf(line, sizeof line, "network: %.64s@%s %s", s.hasUser ? s.user : "(no name)",
-                  s.peer[0] != '\0' ? s.peer : "?", what);
+    std::snprintf(line, sizeof line, "network: %s@%s %s", name, s.peer[0] != '\0' ? s.peer : "?", what);
     log_(priority, line);
+}
+
+void UpsProtocol::noteRefusal(unsigned kind, const char* what, Session& s) {
+    // Asking again on the same connection changes nothing: it does not fill the log.
+    if ((s.refusalsLogged & kind) != 0) return;
+    s.refusalsLogged |= kind;
+    note(LOG_WARNING, what, s);
 }
 
 After UpsProtocol::handle(Session& s, const char* line, size_t len, Reply& out) {
@@ -324,6 +335,8 @@ void UpsProtocol::get(Session& s, int argc, const char* const* argv, Reply& out)
     if (perVar && argc < 3) return error(out, "INVALID-ARGUMENT");
     const char* ups = argv[1];
     if (!isUps(ups)) return error(out, "UNKNOWN-UPS");
+    // While no UPS is seen, all but its description is stale, as upsd has it.
+    if (!is(what, "UPSDESC") && statusText()[0] == '\0') return error(out, "DATA-STALE");
     if (is(what, "NUMLOGINS")) {
         out.add("NUMLOGINS ");
         out.add(ups);
@@ -361,7 +374,6 @@ void UpsProtocol::get(Session& s, int argc, const char* const* argv, Reply& out)
         out.add(kVars[var].type);
         return out.end();
     }
-    if (statusText()[0] == '\0') return error(out, "DATA-STALE");
     char value[kTextLen];
     if (var < 0 || !varValue(var, value, sizeof value)) return error(out, "VAR-NOT-SUPPORTED");
     head("VAR");
@@ -387,6 +399,7 @@ void UpsProtocol::list(int argc, const char* const* argv, Reply& out) {
     if (perVar && argc < 3) return error(out, "INVALID-ARGUMENT");
     const char* ups = argv[1];
     if (!isUps(ups)) return error(out, "UNKNOWN-UPS");
+    if (!is(what, "CLIENT") && statusText()[0] == '\0') return error(out, "DATA-STALE");
     const char* kind = is(what, "VAR") ? "VAR" : is(what, "RW") ? "RW" : is(what, "CMD") ? "CMD"
                      : is(what, "CLIENT") ? "CLIENT" : is(what, "ENUM") ? "ENUM" : "RANGE";
     if (perVar) {
@@ -396,7 +409,6 @@ void UpsProtocol::list(int argc, const char* const* argv, Reply& out) {
         listLine(out, "BEGIN", kind, ups, argv[2]);
         return listLine(out, "END", kind, ups, argv[2]);
     }
-    if (is(kind, "VAR") && statusText()[0] == '\0') return error(out, "DATA-STALE");
     listLine(out, "BEGIN", kind, ups);
     if (is(kind, "VAR")) {
         char value[kTextLen];
@@ -444,7 +456,7 @@ void UpsProtocol::login(Session& s, int argc, const char* const* argv, Reply& ou
     if (s.loggedIn) return error(out, "ALREADY-LOGGED-IN");
     if (!isUps(argv[0])) return error(out, "UNKNOWN-UPS");
     if (userOf(s) == nullptr) {
-        note(LOG_WARNING, "refused: wrong name or password", s);
+        noteRefusal(1, "refused: wrong name or password", s);
         return error(out, "ACCESS-DENIED");
     }
     s.loggedIn = true;
@@ -465,7 +477,7 @@ void UpsProtocol::forceShutdown(Session& s, int argc, const char* const* argv, R
     if (!isUps(argv[0])) return error(out, "UNKNOWN-UPS");
     const NetUser* u = userOf(s);
     if (u == nullptr || !u->primary) {
-        note(LOG_WARNING, "refused the forced shutdown: not a primary with this password", s);
+        noteRefusal(2, "refused the forced shutdown: not a primary with this password", s);
         return error(out, "ACCESS-DENIED");
     }
     if (!followerFsd_) followerFsdAtMs_ = clock_();
@@ -483,6 +495,7 @@ void UpsProtocol::set(Session& s, int argc, const char* const* argv, Reply& out)
     }
     if (!is(argv[0], "VAR") || argc < 4) return error(out, "INVALID-ARGUMENT");
     if (!isUps(argv[1])) return error(out, "UNKNOWN-UPS");
+    if (statusText()[0] == '\0') return error(out, "DATA-STALE");
     // No user here may set anything (and nothing could be set).
     error(out, "ACCESS-DENIED");
 }
@@ -490,6 +503,7 @@ void UpsProtocol::set(Session& s, int argc, const char* const* argv, Reply& out)
 void UpsProtocol::instcmd(int argc, const char* const* argv, Reply& out) {
     if (argc < 2) return error(out, "INVALID-ARGUMENT");
     if (!isUps(argv[0])) return error(out, "UNKNOWN-UPS");
+    if (statusText()[0] == '\0') return error(out, "DATA-STALE");
     error(out, "CMD-NOT-SUPPORTED");  // this UPS takes no commands
 }
 

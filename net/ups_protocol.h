@@ -32,6 +32,7 @@ struct Session {
     bool loggedIn = false;  // counted until the connection closes, LOGOUT or not
     bool loggedOut = false;
     bool tracking = false;  // SET TRACKING ON
+    unsigned refusalsLogged = 0;  // kinds of refusal already in the log: one line each per connection
     char peer[64] = {};     // the client's address, for LIST CLIENT and the system log
 };
 
@@ -100,6 +101,7 @@ private:
     void instcmd(int argc, const char* const* argv, Reply& out);
     const NetUser* userOf(const Session& s) const;  // nullptr: unknown name or wrong password
     void note(int priority, const char* what, const Session& s);
+    void noteRefusal(unsigned kind, const char* what, Session& s);
     bool varValue(int var, char* buf, size_t size) const;
 
     const NetConfig& config_;

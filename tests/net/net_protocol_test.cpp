@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -249,6 +250,7 @@ TEST(NetProtocol, ForcedShutdownNeedsAPrimaryIsLoggedAndEndsWithTheOutage) {
     play(p, mon, {{"USERNAME mon", "OK\n"}, {"PASSWORD secret", "OK\n"}, {"LOGIN qor", "OK\n"},
                   {"FSD qor", "ERR ACCESS-DENIED\n"}, {"MASTER qor", "ERR ACCESS-DENIED\n"}});
     play(p, bad, {{"USERNAME boss", "OK\n"}, {"PASSWORD guess", "OK\n"}, {"LOGIN qor", "ERR ACCESS-DENIED\n"},
+                  {"FSD qor", "ERR ACCESS-DENIED\n"}, {"LOGIN qor", "ERR ACCESS-DENIED\n"},  // logged once
                   {"FSD qor", "ERR ACCESS-DENIED\n"}});
     EXPECT_FALSE(p.forcedShutdown());
     play(p, boss, {{"USERNAME boss", "OK\n"}, {"PASSWORD b0ss", "OK\n"}, {"PRIMARY qor", "OK PRIMARY-GRANTED\n"},
@@ -305,6 +307,37 @@ TEST(NetProtocol, SessionTableGrowsWithTheClientsAndHasNoCap) {
     EXPECT_EQ(p.loginCount(), 250);
 }
 
+TEST(NetProtocol, VersionReadsAsUpsdsToClientsThatParseIt) {
+    NetConfig c;
+    UpsProtocol p(c);
+    Session s;
+    char buf[kMaxReply];
+    Reply r(buf, sizeof buf);
+    p.handle(s, "VER", 3, r);
+    std::cmatch m;
+    ASSERT_TRUE(std::regex_search(buf, m, std::regex("upsd (.+) -"))) << buf;  // an exporter's pattern
+    EXPECT_EQ(m[1].str(), "1.0");
+    EXPECT_EQ(std::string(buf).find("Network UPS Tools"), std::string::npos) << "named as what it is";
+}
+
+TEST(NetProtocol, ClientListLargerThanOneAnswerIsCutShortButClosed) {
+    NetConfig c = oneUser();
+    UpsProtocol p(c);
+    std::vector<Session> many(300);
+    for (size_t i = 0; i < many.size(); ++i) {
+        std::snprintf(many[i].peer, sizeof many[i].peer, "2001:db8::%zu", i);
+        ASSERT_TRUE(p.attach(&many[i]));
+        play(p, many[i], {{"USERNAME mon", "OK\n"}, {"PASSWORD secret", "OK\n"}, {"LOGIN qor", "OK\n"}});
+    }
+    char buf[kMaxReply];
+    Reply r(buf, sizeof buf);
+    p.handle(many[0], "LIST CLIENT qor", 15, r);
+    std::string got(buf, r.size());
+    EXPECT_FALSE(r.overflowed());
+    EXPECT_EQ(got.rfind("END LIST CLIENT qor\n"), got.size() - 20) << got;
+    EXPECT_EQ(got.find("CLIENT qor 2001:db8::0\n"), 22u) << got;  // after the BEGIN line
+}
+
 TEST(NetProtocol, StatusFollowsTheEngineAndStaysForcedOnceRaised) {
     struct Row {
         int32_t state;
@@ -325,7 +358,18 @@ TEST(NetProtocol, StatusFollowsTheEngineAndStaysForcedOnceRaised) {
             play(p, s,
                  {{"GET VAR qor ups.status", want.empty() ? "ERR DATA-STALE\n" : var.c_str()},
                   {"GET VAR qor battery.runtime", want.empty() ? "ERR DATA-STALE\n" : runtime.c_str()}});
-            if (want.empty()) play(p, s, {{"LIST VAR qor", "ERR DATA-STALE\n"}});
+            if (!want.empty()) continue;
+            // What upsd answers while its driver has lost the UPS: stale but for the description and clients.
+            play(p, s,
+                 {{"LIST VAR qor", "ERR DATA-STALE\n"}, {"LIST RW qor", "ERR DATA-STALE\n"},
+                  {"LIST ENUM qor ups.status", "ERR DATA-STALE\n"}, {"GET TYPE qor ups.status", "ERR DATA-STALE\n"},
+                  {"GET DESC qor ups.status", "ERR DATA-STALE\n"}, {"GET NUMLOGINS qor", "ERR DATA-STALE\n"},
+                  {"GET VAR qor nope", "ERR DATA-STALE\n"}, {"GET VAR qor", "ERR INVALID-ARGUMENT\n"},
+                  {"GET UPSDESC qor", "UPSDESC qor \"Qor contact-closure UPS\"\n"},
+                  {"LIST CLIENT qor", "BEGIN LIST CLIENT qor\nEND LIST CLIENT qor\n"},
+                  {"USERNAME a", "OK\n"}, {"PASSWORD b", "OK\n"}, {"INSTCMD qor x", "ERR DATA-STALE\n"},
+                  {"SET VAR qor a b", "ERR DATA-STALE\n"}, {"SET VAR other a b", "ERR UNKNOWN-UPS\n"},
+                  {"FSD qor", "ERR ACCESS-DENIED\n"}});
         }
     }
 }

@@ -129,6 +129,9 @@ SESSIONS = [
     [U, b"PASSWORD hunter2", b"LOGIN qor", b"PRIMARY qor", b"FSD qor"],
     [U, b"PASSWORD secret\x00junk", b"LOGIN qor"],
     [U, b'PASSWORD sec"re"t', b"LOGIN qor"],
+    [b'USERNAME ""', b'PASSWORD ""', b"login qor", b"fsd qor", b"primary qor"],
+    [b"username mon", b"password secret", b"help", b"netver", b"protver", b"starttls", b"login QOR",
+     b"get upsdesc qor", b"get numlogins QOR", b"get tracking", b"logout"],
     [b"USERNAME mon\x00", b"PASSWORD secret\x00", b"LOGIN\tqor\r", b"GET NUMLOGINS qor", b"LOGOUT"],
     # The primary: granted, and its FSD is what every follower then sees.
     [b"USERNAME boss", b"PASSWORD bsecret", b"PRIMARY qor", b"LOGIN qor", b"MASTER qor", b"GET NUMLOGINS qor",
