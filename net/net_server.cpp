@@ -165,9 +165,8 @@ void NetServer::serve() {
     for (int i = 0; i < n; ++i) {
         uint64_t tag = ev[i].data.u64;
         if (tag == kWakeTag) {
-            // Served above; left readable only when its clients have all gone.
-            uint64_t count;
-            if (ready_.empty() && ::read(wake_.get(), &count, sizeof count) < 0) count = 0;
+            // Served above; still readable only when its clients have all gone.
+            if (ready_.empty()) clearWake();
             continue;
         }
         if (tag & kListenTag) {
@@ -424,13 +423,17 @@ void NetServer::markReady(Client& c) {
     ready_.push_back(clientTag(c.index, generation_[c.index]));
 }
 
+void NetServer::clearWake() {
+    uint64_t count;
+    ssize_t n = ::read(wake_.get(), &count, sizeof count);
+    (void)n;  // nothing to read: already clear
+}
+
 void NetServer::serveReady() {
     if (ready_.empty()) return;
     std::vector<uint64_t> round;
     round.swap(ready_);
-    uint64_t count;
-    ssize_t n = ::read(wake_.get(), &count, sizeof count);
-    (void)n;
+    clearWake();
     for (uint64_t tag : round) {
         auto index = static_cast<uint32_t>(tag & 0xffffffffu);
         if (index >= slots_.size() || !slots_[index] || clientTag(index, generation_[index]) != tag) continue;

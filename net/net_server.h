@@ -70,6 +70,7 @@ private:
     void watch(Client& c);
     void serveReady();
     void markReady(Client& c);
+    void clearWake();
     void dropIdle();
     void reclaim();
     void pauseAccepting();
