@@ -1,20 +1,26 @@
 // The socket layer on the loopback of the sandbox's own network (this binary
-// runs inside qor-sandbox): bounded lines, bounded connections, idle clients,
-// and the wait for the followers before the halt. (An endless line from a real
+// runs inside qor-sandbox): bounded lines, a crowd that cannot keep the
+// followers out, clients that never read, exhausted descriptors, and the wait
+// for the followers before the halt. (An endless line from a real
 // client: net_e2e_test.)
 #include "net_server.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "unique_fd.h"
 #include "ups_status.h"
@@ -41,6 +47,39 @@ UniqueFd connectToServer() {
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     if (::connect(fd.get(), reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) fd.reset();
     return fd;
+}
+
+UniqueFd connectFrom(const char* local) {
+    UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_in from{};
+    from.sin_family = AF_INET;
+    inet_pton(AF_INET, local, &from.sin_addr);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(3493);
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&from), sizeof from) != 0 ||
+        ::connect(fd.get(), reinterpret_cast<sockaddr*>(&a), sizeof a) != 0)
+        fd.reset();
+    return fd;
+}
+
+// Bytes queued in the kernel for the server's ends of its connections (this
+// network namespace is the sandbox's own): unsent plus unread.
+size_t serverSideQueues() {
+    std::ifstream tcp("/proc/self/net/tcp");
+    std::string line;
+    size_t total = 0;
+    std::getline(tcp, line);
+    while (std::getline(tcp, line)) {
+        std::istringstream f(line);
+        std::string slot, local, remote, state, queues;
+        f >> slot >> local >> remote >> state >> queues;
+        if (local.size() < 5 || local.substr(local.size() - 4) != "0DA5" || state != "01") continue;
+        total += std::stoul(queues.substr(0, queues.find(':')), nullptr, 16);
+        total += std::stoul(queues.substr(queues.find(':') + 1), nullptr, 16);
+    }
+    return total;
 }
 
 void sendText(int fd, const std::string& text) { ::send(fd, text.data(), text.size(), MSG_NOSIGNAL); }
@@ -79,30 +118,107 @@ TEST(NetServer, LongestCommandLineIsAnsweredOneMoreIsCutOff) {
     EXPECT_EQ(server->clientCount(), 0);
 }
 
-TEST(NetServer, ConnectionsBeyondTheLimitAreClosedAndIdleOnesDropped) {
+TEST(NetServer, CrowdNotLoggedInCannotKeepFollowersOrNewcomersOut) {
     NetLimits limits;
-    limits.maxClients = 4;
+    limits.maxClients = 32;  // fewer than the crowd below
+    limits.perAddress = 16;
     limits.idleSec = 1;
     auto server = NetServer::create(config(), limits);
     ASSERT_TRUE(server);
     server->publish({AcFail, 300, "/dev/ttyS0"});
-    UniqueFd fds[5];
-    for (auto& fd : fds) ASSERT_TRUE(fd = connectToServer());
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(ask(fds[i].get(), server.get(), "GET VAR qor ups.status"), "VAR qor ups.status \"OB\"");
-    EXPECT_EQ(answer(fds[4].get(), server.get()), "<closed>") << "the fifth is over the limit";
-    EXPECT_EQ(server->clientCount(), 4);
+    UniqueFd follower = connectFrom("127.0.0.1");
+    for (const char* c : {"USERNAME mon", "PASSWORD secret", "LOGIN qor"}) ASSERT_EQ(ask(follower.get(), server.get(), c), "OK");
 
-    // Two keep talking, two fall silent: after the time-out only the talkers remain.
+    // 40 connections from four addresses that never log in, each holding on
+    // with an empty line (answered with an error) or one byte at a time.
+    std::vector<UniqueFd> crowd;
+    for (int i = 0; i < 40; ++i) {
+        crowd.push_back(connectFrom(("127.0.0." + std::to_string(2 + i % 4)).c_str()));
+        sendText(crowd.back().get(), "\n");
+        server->serve();
+    }
+    // 20 more from one address: beyond its share they push out only its own.
+    std::vector<UniqueFd> greedy;
+    for (int i = 0; i < 20; ++i) {
+        greedy.push_back(connectFrom("127.0.0.9"));
+        server->serve();
+    }
+    EXPECT_LE(server->clientCount(), 32);
+    const std::string status = "VAR qor ups.status \"OB\"";
+    UniqueFd newcomer = connectFrom("127.0.0.1");
+    EXPECT_EQ(ask(newcomer.get(), server.get(), "GET VAR qor ups.status"), status) << "a new client gets through";
+    UniqueFd second = connectFrom("127.0.0.1");
+    for (const char* c : {"USERNAME mon", "PASSWORD secret", "LOGIN qor"})
+        EXPECT_EQ(ask(second.get(), server.get(), c), "OK") << "a second follower logs in";
+    EXPECT_EQ(server->loginCount(), 2);
+
+    // Idle time: lines answered with an error and bytes without a line end
+    // keep nobody in; a client asking what it may, and the followers, stay.
+    UniqueFd polite = connectFrom("127.0.0.1");
     auto end = SteadyClock::now() + Ms(2500);
     while (SteadyClock::now() < end) {
-        for (int i = 0; i < 2; ++i) EXPECT_EQ(ask(fds[i].get(), server.get(), "GET VAR qor ups.status"), "VAR qor ups.status \"OB\"");
+        for (size_t i = 0; i < crowd.size(); ++i) sendText(crowd[i].get(), i % 2 ? "\n" : "G");
+        EXPECT_EQ(ask(polite.get(), server.get(), "VER").rfind("ERR", 0), std::string::npos);
+        EXPECT_EQ(ask(follower.get(), server.get(), "GET VAR qor ups.status"), status);
+        EXPECT_EQ(ask(second.get(), server.get(), "BLAH"), "ERR UNKNOWN-COMMAND");
         std::this_thread::sleep_for(Ms(200));
-        server->publish({AcFail, 300, "/dev/ttyS0"});  // the tick drops idle clients too
+        server->publish({AcFail, 300, "/dev/ttyS0"});  // the tick drops idle clients
     }
-    EXPECT_EQ(server->clientCount(), 2);
-    EXPECT_EQ(answer(fds[2].get(), server.get(), 500), "<closed>");
-    UniqueFd again = connectToServer();
-    EXPECT_EQ(ask(again.get(), server.get(), "LIST UPS"), "BEGIN LIST UPS") << "room again after the idle ones went";
+    EXPECT_EQ(server->clientCount(), 3) << "only the two followers and the polite client remain";
+    EXPECT_EQ(server->loginCount(), 2);
+}
+
+TEST(NetServer, ClientThatNeverReadsPinsLittleMemoryAndIsDropped) {
+    NetLimits limits;
+    limits.stallMs = 1000;
+    auto server = NetServer::create(config(), limits);
+    ASSERT_TRUE(server);
+    server->publish({AcOk, 600, "/dev/ttyS0"});
+    UniqueFd fd = connectFrom("127.0.0.1");
+    ASSERT_EQ(ask(fd.get(), server.get(), "LIST UPS"), "BEGIN LIST UPS");
+    // Commands whose answers it never reads, as fast as they are taken.
+    const std::string command = "LIST VAR qor\n";
+    size_t queuedMax = 0;
+    auto end = SteadyClock::now() + Ms(3000);
+    while (SteadyClock::now() < end && server->clientCount() > 0) {
+        for (int i = 0; i < 64; ++i)
+            if (::send(fd.get(), command.data(), command.size(), MSG_DONTWAIT | MSG_NOSIGNAL) <= 0) break;
+        server->serve();
+        queuedMax = std::max(queuedMax, serverSideQueues());
+        std::this_thread::sleep_for(Ms(5));
+        server->publish({AcOk, 600, "/dev/ttyS0"});
+    }
+    EXPECT_LT(queuedMax, 128u * 1024) << "bytes the kernel holds for the server's end";
+    EXPECT_EQ(server->clientCount(), 0) << "dropped once its answers have not moved for a while";
+}
+
+TEST(NetServer, ExhaustedDescriptorsDoNotKeepTheLoopBusy) {
+    NetLimits limits;
+    limits.acceptPauseMs = 600;
+    auto server = NetServer::create(config(), limits);
+    ASSERT_TRUE(server);
+    server->publish({AcOk, 600, "/dev/ttyS0"});
+    std::vector<UniqueFd> waiting;
+    for (int i = 0; i < 3; ++i) waiting.push_back(connectFrom("127.0.0.1"));  // queued by the kernel
+    rlimit before{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &before), 0);
+    int lowestFree = ::dup(0);
+    ASSERT_GE(lowestFree, 0);
+    ::close(lowestFree);
+    rlimit tight = before;
+    tight.rlim_cur = static_cast<rlim_t>(lowestFree);  // no descriptor left for an accept
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+    int wakeups = 0;
+    auto end = SteadyClock::now() + Ms(1500);
+    while (SteadyClock::now() < end) {
+        pollfd p{server->pollFd(), POLLIN, 0};
+        if (::poll(&p, 1, 50) > 0) ++wakeups;
+        server->serve();
+    }
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &before), 0);
+    EXPECT_LT(wakeups, 10) << "the listener is left alone for a while after an accept fails";
+    EXPECT_EQ(server->clientCount(), 0);
+    for (auto& fd : waiting) EXPECT_EQ(ask(fd.get(), server.get(), "LIST UPS"), "BEGIN LIST UPS") << "served once it can";
 }
 
 TEST(NetServer, ClientThatStopsReadingIsHeldBackAndLaterAnsweredInFull) {
