@@ -4,8 +4,16 @@
 
 #include "event_log.h"
 #include "safe_close_rules.h"
+#include "win_raii.h"
 
 namespace qorwin {
+namespace {
+
+// The GUI thread and MailThread both log: the count and the entry are read
+// and written as one step, or two entries could get one number.
+SRWLOCK g_eventLogLock = SRWLOCK_INIT;
+
+}  // namespace
 
 ProfileIni EventLogFile() { return ProfileIni(kEventLogFile); }
 
@@ -25,6 +33,7 @@ void LogEvent(const char* text) {
     GetLocalTime(&st);
     LogTime t{st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute};
     ProfileIni log = EventLogFile();
+    SrwGuard hold(g_eventLogLock);
     AppendLogEntry(log, t, text);
 }
 

@@ -108,3 +108,15 @@ TEST(WarningText, EveryKindHasAShortTextAndTheCountdownsOfferCancel) {
     qorwin::FormatSeconds(3600, text, sizeof text);
     EXPECT_STREQ(text, "60 min 00 s");
 }
+
+TEST(WarningText, AfterACancelItSaysWhatCanStillShutDown) {
+    // A cancelled AC-failure countdown leaves the battery-low one armable.
+    for (int kind : {2, 4})
+        EXPECT_NE(std::string(qorwin::WarningCancelledText(kind)).find("battery runs low"), std::string::npos);
+    // A cancelled battery-low one waits for a new failure.
+    for (int kind : {1, 3, -1}) {
+        std::string t = qorwin::WarningCancelledText(kind);
+        EXPECT_NE(t.find("until\nthe power fails again."), std::string::npos) << t;
+        EXPECT_EQ(t.find("battery"), std::string::npos) << t;
+    }
+}
