@@ -37,4 +37,10 @@ void LogEvent(const char* text) {
     AppendLogEntry(log, t, text);
 }
 
+void ClearEventLog() {
+    ProfileIni log = EventLogFile();
+    SrwGuard hold(g_eventLogLock);
+    ClearHistory(log);
+}
+
 }  // namespace qorwin
