@@ -3,6 +3,7 @@
 // pointer of its choosing: only one of these is read and freed.
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 namespace qorwin {
