@@ -29,7 +29,6 @@ struct WorkerThreads {
     DWORD mailId = 0;
     HANDLE pager = nullptr;
     DWORD pagerId = 0;
-    HANDLE pagerDone = nullptr;  // manual-reset, set while no pager job is in progress
 };
 WorkerThreads& Workers();
 

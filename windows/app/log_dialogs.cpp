@@ -49,10 +49,7 @@ protected:
         ProfileIni log = EventLogFile();
         return HistoryText(log);
     }
-    void Clear() override {
-        ProfileIni log = EventLogFile();
-        ClearHistory(log);
-    }
+    void Clear() override { ClearEventLog(); }
 };
 
 class CShutdownLogDlg : public LogDlg {

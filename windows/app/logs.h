@@ -12,6 +12,8 @@ void LogEvent(const char* text);
 // Whether Halvora.log can be written, found without changing it (a missing
 // one is created and removed again); the outcome counts as a log access.
 bool CheckEventLogWritable();
+// Empties it, under the same lock as LogEvent.
+void ClearEventLog();
 
 ProfileIni EventLogFile();
 // Brantel\BTUPSSAV.LOG in the Windows folder, written by the safe-close library.

@@ -13,6 +13,7 @@
 #include "smtp_reply.h"
 #include "socket_source.h"
 #include "wininet_dialer.h"
+#include "worker_threads.h"
 
 namespace qorwin {
 namespace {
@@ -106,7 +107,7 @@ void Converse(const MailPlan& plan) {
 
 void SendWarningMail(int kind) {
     // The pager and a dial-up link may share the modem line.
-    if (HANDLE done = Workers().pagerDone) WaitForSingleObject(done, INFINITE);
+    ModemLineTurn turn(LineUser::Mail);
 
     char host[80] = {};
     if (gethostname(host, sizeof host) != 0) host[0] = '\0';
@@ -120,6 +121,9 @@ void SendWarningMail(int kind) {
     MailPlan plan = BuildMailPlan(store, kind, host, computer);
     if (!plan.send) return;
 
+    // Without dialling the line is not needed for this mail.
+    if (plan.alwaysConnected) turn.Release();
+
     WinInetDialer dialer;
     bool canDial = dialer.Load();
     if (!plan.alwaysConnected) {
@@ -127,6 +131,8 @@ void SendWarningMail(int kind) {
             std::string text = dialer.Problem() + ": mail sent without dialling";
             LogEvent(text.c_str());
         } else if (dialer.NeedsDial() && !dialer.Dial(plan.connectionName.c_str())) {
+            std::string text = dialer.Problem() + ": mail not sent";
+            LogEvent(text.c_str());
             return;
         }
     }

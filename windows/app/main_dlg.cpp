@@ -175,6 +175,7 @@ bool CMainDlg::OnCommand(int id, int code, HWND) {
     case IDC_DETECT:
         if (code == BN_CLICKED) {
             SetPortNumber(DetectPort(hwnd()));
+            PortChanged();
             if (PortNumber() == 0) MessageBoxA(hwnd(), Text(text::kDetectFailed).c_str(), "Warning", MB_OK);
         }
         return true;
@@ -294,6 +295,7 @@ void CMainDlg::StartCountdown() { SetTimer(hwnd(), kTimerCountdown, 1000, nullpt
 void CMainDlg::StopCountdown() { KillTimer(hwnd(), kTimerCountdown); }
 void CMainDlg::ClosePopup() { CloseWarningPopup(); }
 void CMainDlg::RunShutdown() { qorwin::RunShutdown(hwnd()); }
+std::uint64_t CMainDlg::NowMs() { return GetTickCount64(); }
 
 void CMainDlg::OnDestroy() {
     KillTimer(hwnd(), kTimerLinePoll);

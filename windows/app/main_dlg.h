@@ -34,6 +34,9 @@ public:
     void RefreshTexts();
     void SetTexts(const char* ac, const char* battery, const char* countdown);
 
+    // The watched port was chosen anew: see PowerMonitor::OnPortChanged.
+    void PortChanged() { monitor_.OnPortChanged(); }
+
     // Swallows Enter and Esc key-downs meant for the dialog; true when eaten.
     bool PreTranslate(const MSG& msg) const;
 
@@ -66,6 +69,7 @@ private:
     void StopCountdown() override;
     void ClosePopup() override;
     void RunShutdown() override;
+    std::uint64_t NowMs() override;
 
     HINSTANCE inst_;
     char acText_[kTextMax] = "System AC power: ";

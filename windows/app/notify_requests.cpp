@@ -29,8 +29,7 @@ void PostPager(int code) {
     if (!PostToThread(Workers().pagerId, Messages().makePager, static_cast<WPARAM>(code),
                       reinterpret_cast<LPARAM>(copy))) {
         // Nobody took it: the buffer is still ours, and no job runs.
-        FreePagerBuffer(copy);
-        PagerJobFinished();
+        DropPagerJob(copy);
     }
 }
 

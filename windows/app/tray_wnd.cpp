@@ -10,6 +10,7 @@
 #include "resource.h"
 #include "string_ids.h"
 #include "text_format.h"
+#include "warning_popup.h"
 #include "win_raii.h"
 
 namespace qorwin {
@@ -118,7 +119,7 @@ void CTrayWnd::OnTrayNotify(LPARAM mouse) {
 }
 
 void CTrayWnd::OnDestroy() {
-    if (HWND popup = FindWindowA(nullptr, WarningWindowTitle().c_str())) SendMessageA(popup, WM_CLOSE, 0, 0);
+    CloseWarningPopup();
     UnloadLanguage();
     DeleteTrayIcon();
     main_.reset();

@@ -1,5 +1,7 @@
 #include "wininet_dialer.h"
 
+#include <string>
+
 #include "dll_function.h"
 #include "text_format.h"
 
@@ -59,11 +61,16 @@ bool WinInetDialer::Dial(const char* connectionName) {
     CopyText(name, sizeof name, connectionName);
     DWORD_PTR connection = 0;
     DWORD r = dial_(nullptr, name, kForceUnattended, &connection, 0);
+    if (r != 0) problem_ = "Dial-up of \"" + std::string(name) + "\" failed with error " + std::to_string(r);
     if (r == kUserCancelled || r == kPortDisconnected) return false;
     if (r != 0) {
         char none[1] = {'\0'};
         connection = 0;
-        if (dial_(nullptr, none, kForceOnline, &connection, 0) != 0) return false;
+        DWORD again = dial_(nullptr, none, kForceOnline, &connection, 0);
+        if (again != 0) {
+            problem_ += ", and of the default connection with error " + std::to_string(again);
+            return false;
+        }
     }
     connection_ = connection;
     dialled_ = true;

@@ -22,7 +22,8 @@ public:
     bool NeedsDial();
     // Dials the named connection unattended; on a result other than 631
     // (cancelled) or 619 (port disconnected) tries once more with the default
-    // connection forced online. True when a link is up afterwards.
+    // connection forced online. True when a link is up afterwards; otherwise
+    // Problem() names the connection and the results.
     bool Dial(const char* connectionName);
     // Hangs up a link Dial brought up.
     void HangUp();

@@ -4,6 +4,8 @@
 #include "mail_sender.h"
 #include "pager_caller.h"
 #include "pager_dialogue.h"
+#include "pager_requests.h"
+#include "win_raii.h"
 
 namespace qorwin {
 namespace {
@@ -11,15 +13,26 @@ namespace {
 constexpr int kPostRetries = 100;
 constexpr DWORD kPostRetryMs = 100;
 
-// Counts the pager jobs in flight, so that the event is set only when the
-// last of several queued jobs is through.
-CRITICAL_SECTION g_pagerLock;
-LONG g_pagerJobs = 0;
+// The modem line's turns and the pager buffers handed out, shared by the
+// posting GUI thread and both workers.
+SRWLOCK g_lock = SRWLOCK_INIT;
+CONDITION_VARIABLE g_turnChanged = CONDITION_VARIABLE_INIT;
+ModemTurns g_turns;
+PagerRequests g_requests;
 
 // Peeking creates the thread's message queue, so posts to it can succeed.
 void CreateQueue() {
     MSG msg;
     for (int i = 0; i < 5; ++i) PeekMessageA(&msg, nullptr, 1024, 1024, PM_NOREMOVE);
+}
+
+void FreePagerBuffer(char* buffer) {
+    if (buffer) HeapFree(GetProcessHeap(), 0, buffer);
+}
+
+bool TakePagerBuffer(const char* buffer) {
+    SrwGuard g(g_lock);
+    return g_requests.Take(buffer);
 }
 
 DWORD WINAPI MailThread(LPVOID) {
@@ -36,12 +49,15 @@ DWORD WINAPI PagerThread(LPVOID) {
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
         if (msg.message != Messages().makePager) continue;
-        // The receiver owns the list it was handed.
+        // Only a list this process handed out is read, and then owned here.
         char* list = reinterpret_cast<char*>(msg.lParam);
-        CallPagers(static_cast<int>(msg.wParam), reinterpret_cast<const unsigned char*>(list),
-                   list ? kPagerListReadSize + kPagerListSlack : 0);
+        if (!TakePagerBuffer(list)) continue;
+        {
+            ModemLineTurn turn(LineUser::Pager);
+            CallPagers(static_cast<int>(msg.wParam), reinterpret_cast<const unsigned char*>(list),
+                       kPagerListReadSize + kPagerListSlack);
+        }
         FreePagerBuffer(list);
-        PagerJobFinished();
     }
     return 0;
 }
@@ -49,23 +65,45 @@ DWORD WINAPI PagerThread(LPVOID) {
 }  // namespace
 
 char* AllocPagerBuffer(std::size_t size) {
-    return static_cast<char*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size));
-}
-
-void FreePagerBuffer(char* buffer) {
-    if (buffer) HeapFree(GetProcessHeap(), 0, buffer);
+    char* buffer = static_cast<char*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size));
+    if (buffer) {
+        SrwGuard g(g_lock);
+        g_requests.HandOut(buffer);
+    }
+    return buffer;
 }
 
 void PagerJobStarted() {
-    EnterCriticalSection(&g_pagerLock);
-    if (g_pagerJobs++ == 0 && Workers().pagerDone) ResetEvent(Workers().pagerDone);
-    LeaveCriticalSection(&g_pagerLock);
+    SrwGuard g(g_lock);
+    g_turns.PagerQueued();
 }
 
-void PagerJobFinished() {
-    EnterCriticalSection(&g_pagerLock);
-    if (g_pagerJobs > 0 && --g_pagerJobs == 0 && Workers().pagerDone) SetEvent(Workers().pagerDone);
-    LeaveCriticalSection(&g_pagerLock);
+void DropPagerJob(char* buffer) {
+    {
+        SrwGuard g(g_lock);
+        g_requests.Take(buffer);
+        g_turns.PagerDropped();
+    }
+    WakeAllConditionVariable(&g_turnChanged);
+    FreePagerBuffer(buffer);
+}
+
+ModemLineTurn::ModemLineTurn(LineUser who) : who_(who) {
+    AcquireSRWLockExclusive(&g_lock);
+    if (who_ == LineUser::Mail) g_turns.MailWaiting();
+    while (!g_turns.MayStart(who_)) SleepConditionVariableSRW(&g_turnChanged, &g_lock, INFINITE, 0);
+    g_turns.Start(who_);
+    ReleaseSRWLockExclusive(&g_lock);
+}
+
+void ModemLineTurn::Release() {
+    if (who_ == LineUser::None) return;
+    {
+        SrwGuard g(g_lock);
+        g_turns.Finish(who_);
+    }
+    who_ = LineUser::None;
+    WakeAllConditionVariable(&g_turnChanged);
 }
 
 bool PostToThread(DWORD threadId, UINT message, WPARAM wp, LPARAM lp) {
@@ -79,13 +117,9 @@ bool PostToThread(DWORD threadId, UINT message, WPARAM wp, LPARAM lp) {
 
 bool StartWorkerThreads() {
     WorkerThreads& w = Workers();
-    if (!w.pagerDone) {
-        InitializeCriticalSection(&g_pagerLock);
-        w.pagerDone = CreateEventA(nullptr, TRUE, TRUE, nullptr);
-    }
     if (!w.mail) w.mail = CreateThread(nullptr, 0, &MailThread, nullptr, 0, &w.mailId);
     if (!w.pager) w.pager = CreateThread(nullptr, 0, &PagerThread, nullptr, 0, &w.pagerId);
-    return w.mail != nullptr && w.pager != nullptr && w.pagerDone != nullptr;
+    return w.mail != nullptr && w.pager != nullptr;
 }
 
 }  // namespace qorwin

@@ -6,21 +6,35 @@
 
 #include <cstddef>
 
+#include "modem_turns.h"
+
 namespace qorwin {
 
-// Starts both threads and keeps their handles and ids, and the "pager done"
-// event (Workers()).
+// Starts both threads and keeps their handles and ids (Workers()).
 bool StartWorkerThreads();
 
-// A "Make Pager" buffer: allocated by the poster, freed by PagerThread.
+// A "Make Pager" buffer: allocated by the poster and noted as handed out,
+// freed by PagerThread, which takes only buffers noted so.
 char* AllocPagerBuffer(std::size_t size);
-void FreePagerBuffer(char* buffer);
 
-// The "pager done" event is reset while any pager job is queued or running;
-// mail waits for it. Started before the job is posted, finished by the
-// thread after its last call (or by the poster when the post failed).
+// A pager job is queued before its post; when the post fails the poster
+// drops it again (and frees the buffer).
 void PagerJobStarted();
-void PagerJobFinished();
+void DropPagerJob(char* buffer);
+
+// One job's turn on the modem line (ModemTurns): waits for it on creation,
+// gives it back on Release or at the end of the scope.
+class ModemLineTurn {
+public:
+    explicit ModemLineTurn(LineUser who);
+    ~ModemLineTurn() { Release(); }
+    ModemLineTurn(const ModemLineTurn&) = delete;
+    ModemLineTurn& operator=(const ModemLineTurn&) = delete;
+    void Release();
+
+private:
+    LineUser who_;
+};
 
 // PostThreadMessage, tried again every 100 ms up to 100 more times while the
 // thread does not take messages yet.

@@ -107,4 +107,16 @@ private:
     HDC dc_;
 };
 
+// Holds a slim reader/writer lock exclusively for its scope.
+class SrwGuard {
+public:
+    explicit SrwGuard(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
+    ~SrwGuard() { ReleaseSRWLockExclusive(&lock_); }
+    SrwGuard(const SrwGuard&) = delete;
+    SrwGuard& operator=(const SrwGuard&) = delete;
+
+private:
+    SRWLOCK& lock_;
+};
+
 }  // namespace qorwin

@@ -5,20 +5,38 @@
 
 namespace qorwin {
 
-void FormatEventValue(const char* text, int channels, unsigned char (&out)[kEventValueSize]) {
-    std::memset(out, 0, sizeof out);
+namespace {
+
+// "%s%d" of the text with a comma and the mask into cap bytes, the text cut
+// to fit; at least minSize bytes (zero padding) count as stored.
+std::size_t Format(const char* text, int channels, unsigned char* out, std::size_t cap, std::size_t minSize) {
+    std::memset(out, 0, cap);
     if (text == nullptr) text = "";
     char mask[16];
     int maskLen = std::snprintf(mask, sizeof mask, "%d", channels);
     if (maskLen < 0) maskLen = 0;
     // Room for the text: the whole value less the comma, the mask and the NUL.
-    std::size_t room = sizeof out - 1 - 1 - static_cast<std::size_t>(maskLen);
+    std::size_t room = cap - 1 - 1 - static_cast<std::size_t>(maskLen);
     std::size_t len = std::strlen(text);
     if (len > room) len = room;
     char* dst = reinterpret_cast<char*>(out);
     std::memcpy(dst, text, len);
     dst[len] = ',';
     std::memcpy(dst + len + 1, mask, static_cast<std::size_t>(maskLen));
+    const std::size_t used = len + 1 + static_cast<std::size_t>(maskLen) + 1;
+    return used > minSize ? used : minSize;
+}
+
+}  // namespace
+
+void FormatEventValue(const char* text, int channels, unsigned char (&out)[kEventValueSize]) {
+    Format(text, channels, out, sizeof out, sizeof out);
+}
+
+std::size_t FormatEventValue(const char* text, int channels, unsigned char (&out)[kEventValueMaxSize]) {
+    char kept[kEventTextMax + 1] = {};
+    if (text != nullptr) std::strncpy(kept, text, kEventTextMax);
+    return Format(kept, channels, out, sizeof out, kEventValueSize);
 }
 
 EventValue ParseEventValue(const unsigned char* bytes, std::size_t size) {

@@ -42,7 +42,7 @@ const char* MailFallbackText(int kind) {
 
 std::string MailBody(SettingsStore& store, int kind) {
     const char* name = MailEventValueName(kind);
-    unsigned char raw[kEventValueSize] = {};
+    unsigned char raw[kEventValueMaxSize] = {};
     if (name == nullptr || !ReadBlock(store, name, raw, sizeof raw)) return MailFallbackText(kind);
     return ParseEventValue(raw, sizeof raw).text;
 }

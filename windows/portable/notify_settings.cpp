@@ -17,7 +17,7 @@ NotifySettings LoadNotifySettings(SettingsStore& store) {
     NotifySettings s;
     ReadDword(store, value::kEnableNotification, s.enable);
     for (int row = 0; row < kNotifyRowCount; ++row) {
-        unsigned char raw[kEventValueSize] = {};
+        unsigned char raw[kEventValueMaxSize] = {};
         if (!ReadBlock(store, NotifyRowValueName(row), raw, sizeof raw)) continue;
         EventValue ev = ParseEventValue(raw, sizeof raw);
         s.events[row].text = ev.text;
@@ -29,10 +29,10 @@ NotifySettings LoadNotifySettings(SettingsStore& store) {
 void SaveNotifySettings(SettingsStore& store, const NotifySettings& s) {
     WriteDword(store, value::kEnableNotification, s.enable & (kEnableEmail | kEnablePager));
     for (int row = 0; row < kNotifyRowCount; ++row) {
-        unsigned char raw[kEventValueSize];
+        unsigned char raw[kEventValueMaxSize];
         const int mask = s.events[row].channels & (kChannelPopup | kChannelEmail | kChannelPager);
-        FormatEventValue(StoredEventText(s.events[row].text).c_str(), mask, raw);
-        WriteBlock(store, NotifyRowValueName(row), raw, sizeof raw);
+        const std::size_t size = FormatEventValue(StoredEventText(s.events[row].text).c_str(), mask, raw);
+        WriteBlock(store, NotifyRowValueName(row), raw, size);
     }
 }
 

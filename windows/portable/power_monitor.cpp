@@ -23,6 +23,19 @@ bool ReminderDue(std::uint32_t warningMinutes, std::uint32_t intervalSeconds, st
     return (lead - remaining) % every == 0;
 }
 
+bool ReminderDueBetween(std::uint32_t warningMinutes, std::uint32_t intervalSeconds, std::uint32_t now,
+                        std::uint32_t before) {
+    if (before <= now) return false;
+    const std::uint64_t lead = static_cast<std::uint64_t>(warningMinutes) * 60u;
+    const std::uint64_t lo = now == 0 ? 1u : now;
+    const std::uint64_t hi = before - 1u < lead ? before - 1u : lead;
+    if (lo > hi) return false;
+    const std::uint64_t every = intervalSeconds == 0 ? 1u : intervalSeconds;
+    // The largest count at or below hi that the rule names.
+    const std::uint64_t back = (every - (lead - hi) % every) % every;
+    return hi >= lo + back;
+}
+
 std::uint32_t MinutesToSeconds(std::uint32_t minutes) {
     const std::uint64_t s = static_cast<std::uint64_t>(minutes) * 60u;
     return s >= kCountdownUnarmed ? kCountdownUnarmed - 1 : static_cast<std::uint32_t>(s);
@@ -30,7 +43,7 @@ std::uint32_t MinutesToSeconds(std::uint32_t minutes) {
 
 Channels EventChannelsOf(SettingsStore& store, const char* eventValue, std::uint32_t enableNotification) {
     Channels c;
-    unsigned char bytes[kEventValueSize] = {};
+    unsigned char bytes[kEventValueMaxSize] = {};
     if (!ReadBlock(store, eventValue, bytes, sizeof bytes)) return c;
     const int mask = ParseEventValue(bytes, sizeof bytes).channels;
     c.popup = (mask & kChannelPopup) != 0;
@@ -39,10 +52,14 @@ Channels EventChannelsOf(SettingsStore& store, const char* eventValue, std::uint
     return c;
 }
 
-void PowerMonitor::Restart() {
+void PowerMonitor::Restart(std::uint32_t& counter) {
     host_.StopCountdown();
     host_.StartCountdown();
     countdownRunning_ = true;
+    held_ = false;
+    baseCounter_ = &counter;
+    baseSeconds_ = counter;
+    baseMs_ = host_.NowMs();
 }
 
 void PowerMonitor::Stop() {
@@ -63,6 +80,9 @@ void PowerMonitor::OnLineTick(SettingsStore& store, int portNumber) {
     const std::int32_t status = host_.Probe(port);
     // A failed probe (also a port that would not raise RTS) says nothing about the UPS.
     if (status == kProbeFailed) return;
+    // The first word from a newly chosen port decides on a held countdown.
+    const bool resume = held_;
+    held_ = false;
 
     switch (ClassifyLine(static_cast<std::uint32_t>(status))) {
     case PowerState::Normal:
@@ -89,12 +109,15 @@ void PowerMonitor::OnLineTick(SettingsStore& store, int portNumber) {
         Refresh();
         if (acFailSeen_ == 0) {
             acFailSeconds_ = MinutesToSeconds(ReadCountdownSetting(store, value::kBatteryLife));
-            Restart();
+            // While the battery is low its countdown is the one that counts.
+            Restart(batteryLowSeen_ == 1 ? batteryLowSeconds_ : acFailSeconds_);
             host_.Log(text::kLogAcFailure);
             if (acFail.popup) host_.ShowWarning(kWarnAcFailure, acFailSeconds_);
             if (acFail.pager) host_.PostPager(1);
             if (acFail.mail) host_.PostMail(2);
             host_.Repaint();
+        } else if (resume) {
+            Restart(ActiveCounter());
         }
         acOk_ = 0;
         acFailSeen_ = 1;
@@ -105,11 +128,13 @@ void PowerMonitor::OnLineTick(SettingsStore& store, int portNumber) {
         Refresh();
         if (batteryLowSeen_ == 0) {
             batteryLowSeconds_ = MinutesToSeconds(ReadCountdownSetting(store, value::kBatteryLowLife));
-            Restart();
+            Restart(batteryLowSeconds_);
             host_.Log(text::kLogBatteryLow);
             if (batteryLow.popup) host_.ShowWarning(kWarnBatteryLow, batteryLowSeconds_);
             if (batteryLow.pager) host_.PostPager(3);
             if (batteryLow.mail) host_.PostMail(1);
+        } else if (resume) {
+            Restart(batteryLowSeconds_);
         }
         acOk_ = 0;
         batteryLowSeen_ = 1;
@@ -118,13 +143,24 @@ void PowerMonitor::OnLineTick(SettingsStore& store, int portNumber) {
 }
 
 void PowerMonitor::Step(std::uint32_t& remaining, int reminderKind, SettingsStore& store) {
-    if (remaining > 0) --remaining;
+    const std::uint64_t now = host_.NowMs();
+    if (baseCounter_ != &remaining) {
+        // Not armed through Restart: count this tick as one second.
+        baseCounter_ = &remaining;
+        baseSeconds_ = remaining;
+        baseMs_ = now - 1000u;
+    }
+    // Whole seconds since the base, to the nearest: a tick a little early or
+    // late counts as the second it stands for.
+    const std::uint64_t elapsed = (now - baseMs_ + 500u) / 1000u;
+    const std::uint32_t before = remaining;
+    remaining = elapsed >= baseSeconds_ ? 0u : baseSeconds_ - static_cast<std::uint32_t>(elapsed);
     texts_.countdown = text::kCountdownFormat;
     texts_.seconds = remaining;
     Refresh();
     const std::uint32_t w = ReadCountdownSetting(store, value::kWarningTime);
     const std::uint32_t i = ReadCountdownSetting(store, value::kInterval);
-    if (ReminderDue(w, i, remaining)) host_.ShowWarning(reminderKind, remaining);
+    if (ReminderDueBetween(w, i, remaining, before)) host_.ShowWarning(reminderKind, remaining);
 }
 
 void PowerMonitor::OnCountdownTick(SettingsStore& store) {
@@ -148,12 +184,21 @@ void PowerMonitor::OnCountdownTick(SettingsStore& store) {
 
 int PowerMonitor::Cancel() {
     // After the countdown has ended the shutdown is under way: nothing to cancel.
-    if (!countdownRunning_) return 0;
+    if (!countdownRunning_ && !held_) return 0;
+    held_ = false;
     Stop();
     texts_.countdown = text::kCountdownCancelled;
     Refresh();
     host_.Log(text::kLogShutdownCancelled);
     return 1;
+}
+
+void PowerMonitor::OnPortChanged() {
+    if (!countdownRunning_) return;
+    Stop();
+    held_ = true;
+    texts_.countdown = text::kCountdownCancelled;
+    Refresh();
 }
 
 }  // namespace qorwin

@@ -40,6 +40,9 @@ public:
     virtual void StopCountdown() = 0;
     virtual void ClosePopup() = 0;
     virtual void RunShutdown() = 0;
+    // A monotonic clock in milliseconds: the countdown is measured against
+    // it, so a late or skipped tick never stretches it.
+    virtual std::uint64_t NowMs() = 0;
 };
 
 // What a countdown setting stands for before the configuration dialog has
@@ -51,6 +54,10 @@ std::uint32_t ReadCountdownSetting(SettingsStore& store, const char* name);
 // The reminder rule: W x 60 >= remaining, remaining != 0 and the difference a
 // multiple of the interval (an interval of 0 counts as 1).
 bool ReminderDue(std::uint32_t warningMinutes, std::uint32_t intervalSeconds, std::uint32_t remaining);
+// ReminderDue for any of the counts from `before` - 1 down to `now`: the
+// counts a tick passed over (one when the ticks come on time).
+bool ReminderDueBetween(std::uint32_t warningMinutes, std::uint32_t intervalSeconds, std::uint32_t now,
+                        std::uint32_t before);
 // Minutes to seconds, saturated below kCountdownUnarmed.
 std::uint32_t MinutesToSeconds(std::uint32_t minutes);
 
@@ -69,11 +76,16 @@ public:
 
     // Timer 1: one look at the line of the stored "Port".
     void OnLineTick(SettingsStore& store, int portNumber);
-    // Timer 2: one second of the running countdown.
+    // Timer 2: the running countdown, brought up to the clock.
     void OnCountdownTick(SettingsStore& store);
-    // The pop-up's cancel. The answer: 1 when a countdown was stopped, 0 when
-    // none was running (nothing is logged then).
+    // The pop-up's cancel. The answer: 1 when a countdown was stopped (or
+    // held, see below), 0 when none was running (nothing is logged then).
     int Cancel();
+    // The watched port was chosen anew (configuration, language, detection).
+    // A running countdown is held: without a watched line a power return
+    // could never stop it. The new port's first probe decides: power back
+    // ends it as a return does, a failure lets it go on from where it stood.
+    void OnPortChanged();
 
     std::uint32_t acFailSeconds() const { return acFailSeconds_; }
     std::uint32_t batteryLowSeconds() const { return batteryLowSeconds_; }
@@ -81,13 +93,16 @@ public:
     int batteryLowSeen() const { return batteryLowSeen_; }
     int acOk() const { return acOk_; }
     bool countdownRunning() const { return countdownRunning_; }
+    bool countdownHeld() const { return held_; }
     const DisplayTexts& texts() const { return texts_; }
 
 private:
     void Refresh() { host_.ShowTexts(texts_); }
-    void Restart();
+    // Timer 2 (re)started for the counter that counts from now on.
+    void Restart(std::uint32_t& counter);
     void Stop();
     void Step(std::uint32_t& remaining, int reminderKind, SettingsStore& store);
+    std::uint32_t& ActiveCounter() { return batteryLowSeen_ == 1 ? batteryLowSeconds_ : acFailSeconds_; }
 
     MonitorHost& host_;
     std::uint32_t acFailSeconds_ = kCountdownUnarmed;
@@ -96,6 +111,11 @@ private:
     int batteryLowSeen_ = 0;
     int acOk_ = 1;
     bool countdownRunning_ = false;
+    bool held_ = false;  // a countdown waits for the first probe of a new port
+    // The counter that counts, and its value at the clock's baseMs_.
+    const std::uint32_t* baseCounter_ = nullptr;
+    std::uint32_t baseSeconds_ = 0;
+    std::uint64_t baseMs_ = 0;
     // The captions the dialog starts with.
     DisplayTexts texts_{text::kAcFailure, text::kBatteryLow, text::kCountdownCancelled, 0};
 };

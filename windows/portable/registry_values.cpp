@@ -46,8 +46,8 @@ bool Readable(SettingsStore& store, const char* name, ValueKind kind, std::uint3
 // A value that cannot be read (missing, or of the wrong type or size) gets
 // its default; otherwise every later read would refuse it for ever.
 bool WriteUnlessReadable(SettingsStore& store, const char* name, ValueKind kind, const void* data,
-                         std::uint32_t size) {
-    if (Readable(store, name, kind, size)) return false;
+                         std::uint32_t size, std::uint32_t readSize = 0) {
+    if (Readable(store, name, kind, readSize != 0 ? readSize : size)) return false;
     return store.Write(name, kind, data, size);
 }
 
@@ -71,13 +71,17 @@ int WriteMissingDefaults(SettingsStore& store) {
     const std::uint32_t zero = 0;
     written += WriteUnlessReadable(store, value::kEnableNotification, ValueKind::Dword, &zero, 4);
 
+    // A text of more than 253 characters makes a value longer than the record.
     unsigned char event[kEventValueSize];
     FormatEventValue(value::kPowerFailWarning, 0, event);
-    written += WriteUnlessReadable(store, value::kPowerFailWarning, ValueKind::Binary, event, sizeof event);
+    written += WriteUnlessReadable(store, value::kPowerFailWarning, ValueKind::Binary, event, sizeof event,
+                                   kEventValueMaxSize);
     FormatEventValue(value::kPowerRestored, 0, event);
-    written += WriteUnlessReadable(store, value::kPowerRestored, ValueKind::Binary, event, sizeof event);
+    written += WriteUnlessReadable(store, value::kPowerRestored, ValueKind::Binary, event, sizeof event,
+                                   kEventValueMaxSize);
     FormatEventValue(value::kBatteryLow, 0, event);
-    written += WriteUnlessReadable(store, value::kBatteryLow, ValueKind::Binary, event, sizeof event);
+    written += WriteUnlessReadable(store, value::kBatteryLow, ValueKind::Binary, event, sizeof event,
+                                   kEventValueMaxSize);
 
     static const unsigned char kZeros[kListSize] = {};
     written += WriteUnlessReadable(store, value::kEmailSetting, ValueKind::Binary, kZeros, kEmailSettingSize);

@@ -4,10 +4,16 @@
 
 namespace qorwin {
 
-const char kWarningCancelledText[] =
-    "The shutdown has been cancelled.\n"
-    "Halvora will not shut down until\n"
-    "the power fails again.";
+const char* WarningCancelledText(int lastKind) {
+    if (lastKind == kWarnAcFailure || lastKind == kWarnAcFailureReminder)
+        return "The shutdown has been cancelled.\n"
+               "Halvora will not shut down until\n"
+               "the battery runs low or\n"
+               "the power fails again.";
+    return "The shutdown has been cancelled.\n"
+           "Halvora will not shut down until\n"
+           "the power fails again.";
+}
 
 bool WarningOffersCancel(int kind) { return kind >= kWarnBatteryLow && kind <= kWarnAcFailureReminder; }
 

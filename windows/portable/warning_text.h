@@ -26,7 +26,10 @@ void FormatSeconds(std::uint32_t seconds, char* out, std::size_t size);
 // kind; out is then untouched.
 bool WarningText(int kind, std::uint32_t seconds, char* out, std::size_t size);
 
-// Shown once the user has cancelled a countdown from the pop-up.
-extern const char kWarningCancelledText[];
+// Shown once the user has cancelled a countdown from the pop-up; lastKind is
+// the warning it was showing. A cancelled AC-failure countdown still lets a
+// low battery start its own, a cancelled battery-low one waits for the power
+// to fail anew.
+const char* WarningCancelledText(int lastKind);
 
 }  // namespace qorwin

@@ -162,6 +162,7 @@ private:
         char text[kTextCapacity];
         if (!qorwin::WarningText(kind, static_cast<std::uint32_t>(seconds), text, sizeof text)) return;
         SetText(text, std::strlen(text));
+        lastKind_ = kind;
         ShowWindow(cancel_.hwnd, qorwin::WarningOffersCancel(kind) ? SW_SHOW : SW_HIDE);
         ToFront();
         Repaint();
@@ -176,7 +177,8 @@ private:
                                             kCancelTimeoutMs, &answer))
             return;
         if (answer != 1) return;
-        SetText(qorwin::kWarningCancelledText, std::strlen(qorwin::kWarningCancelledText));
+        const char* cancelled = qorwin::WarningCancelledText(lastKind_);
+        SetText(cancelled, std::strlen(cancelled));
         ShowWindow(cancel_.hwnd, SW_HIDE);
         Repaint();
     }
@@ -274,6 +276,7 @@ private:
     HBITMAP back_ = nullptr;
     Button ok_;
     Button cancel_;
+    int lastKind_ = -1;  // the warning shown last, for the text after a cancel
 };
 
 // Closes the mutex handle at every way out.

@@ -128,13 +128,14 @@ TEST(NotifySettings, RowsRoundTripAndACommaNeverEatsTheChannels) {
     EXPECT_EQ(Dword(store, "Enable Notification"), 3u);
     EXPECT_EQ(Bytes(store, "Power Fail Warning"), Padded("AC Fail!,5", 256));
     EXPECT_EQ(Bytes(store, "Power Restored"), Padded("Power back,2", 256));
-    EXPECT_EQ(store.values.at("Battery Low").bytes.size(), 256u);
+    // All 255 characters the dialog takes, the comma, the mask and the NUL.
+    EXPECT_EQ(Bytes(store, "Battery Low"), std::string(255, 'b') + ",7" + std::string(1, '\0'));
 
     qorwin::NotifySettings back = qorwin::LoadNotifySettings(store);
     EXPECT_EQ(back.events[1].text, "Power back");
     EXPECT_EQ(back.events[1].channels, qorwin::kChannelEmail);
     EXPECT_EQ(back.events[2].channels, 7);
-    EXPECT_EQ(back.events[2].text, std::string(253, 'b'));  // the comma and the mask always fit
+    EXPECT_EQ(back.events[2].text, std::string(255, 'b'));
 
     // A value written by someone else with a comma in its text reads as cut.
     store.Put("Power Fail Warning", ValueKind::Binary, Padded("Fail, now,3", 256));

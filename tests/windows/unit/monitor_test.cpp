@@ -53,6 +53,7 @@ public:
     }
     void ClosePopup() override { calls.push_back("close popup"); }
     void RunShutdown() override { calls.push_back("shutdown"); }
+    std::uint64_t NowMs() override { return now; }
 
     std::vector<std::string> Take() {
         auto c = calls;
@@ -60,6 +61,7 @@ public:
         return c;
     }
     bool running = false;
+    std::uint64_t now = 50000;
 };
 
 void PutDword(MemoryStore& s, const char* name, std::uint32_t v) {
@@ -89,8 +91,12 @@ struct Rig {
         monitor.OnLineTick(store, 2);
         return host.Take();
     }
-    std::vector<std::string> Ticks(int n) {
-        for (int i = 0; i < n; ++i) monitor.OnCountdownTick(store);
+    // n ticks of timer 2, `ms` apart on the clock.
+    std::vector<std::string> Ticks(int n, std::uint64_t ms = 1000) {
+        for (int i = 0; i < n; ++i) {
+            host.now += ms;
+            monitor.OnCountdownTick(store);
+        }
         return host.Take();
     }
     MemoryStore store;
@@ -304,4 +310,73 @@ TEST(ShutdownPlan, FamiliesVersionsAndTheEndOfSession) {
     EXPECT_FALSE(again.ntPrivilege);
     EXPECT_TRUE(qorwin::ClearsStaleShutups(1000));
     EXPECT_FALSE(qorwin::ClearsStaleShutups(0));
+}
+
+TEST(PowerMonitor, TheCountdownKeepsToTheClockWhateverTheTicksDo) {
+    Rig r;  // 120 s, reminders at 60 and 30
+    r.Line(kAcFail);
+    // Ticks 7 s apart (a GUI thread held elsewhere): 17 ticks leave 1 s, the 18th ends it.
+    Calls c = r.Ticks(17, 7000);
+    // Each passed reminder comes once, with the count the clock gives.
+    EXPECT_EQ(c, (Calls{"popup 4 57", "popup 4 29"}));
+    EXPECT_EQ(r.monitor.acFailSeconds(), 1u);
+    EXPECT_EQ(r.Ticks(1, 7000), (Calls{"stop", "log 1033", "close popup", "shutdown"}));
+    // A tick a little early or late counts as its own second, never twice.
+    Rig e;
+    e.Line(kAcFail);
+    e.Ticks(1, 980);
+    EXPECT_EQ(e.monitor.acFailSeconds(), 119u);
+    e.Ticks(1, 1040);
+    EXPECT_EQ(e.monitor.acFailSeconds(), 118u);
+
+    EXPECT_TRUE(qorwin::ReminderDueBetween(1, 30, 55, 62));   // passed 60
+    EXPECT_FALSE(qorwin::ReminderDueBetween(1, 30, 31, 60));  // 60 was the count before
+    EXPECT_TRUE(qorwin::ReminderDueBetween(1, 30, 0, 31));    // 30
+    EXPECT_FALSE(qorwin::ReminderDueBetween(1, 30, 0, 30));   // 0 never reminds
+    EXPECT_FALSE(qorwin::ReminderDueBetween(1, 1, 5, 5));     // no second passed
+    EXPECT_TRUE(qorwin::ReminderDueBetween(0xFFFFFFFFu, 7, 0, 0xFFFFFFFFu));
+}
+
+TEST(PowerMonitor, ANewPortHoldsTheCountdownUntilItsFirstProbe) {
+    Rig r;
+    r.Line(kAcFail);
+    r.Ticks(10);
+    r.monitor.OnPortChanged();
+    EXPECT_EQ(r.host.Take(), Calls{"stop"});
+    EXPECT_EQ(r.host.lastTexts, "1024 1022 1031");
+    EXPECT_TRUE(r.monitor.countdownHeld());
+    // No port, or a probe that fails: still held, the count stands.
+    r.monitor.OnLineTick(r.store, 0);
+    EXPECT_EQ(r.Line(qorwin::kProbeFailed), Calls{});
+    r.host.now += 60000;
+    EXPECT_TRUE(r.monitor.countdownHeld());
+    // A failing line on the new port: it goes on from where it stood.
+    EXPECT_EQ(r.Line(kAcFail), Calls{"start"});
+    r.Ticks(1);
+    EXPECT_EQ(r.monitor.acFailSeconds(), 109u);
+    // Power back on the new port: the return is seen, once, and nothing is left running.
+    r.monitor.OnPortChanged();
+    r.host.Take();
+    EXPECT_EQ(r.Line(kNormal), (Calls{"log 1020", "popup 0 0", "pager 2", "mail 0", "repaint"}));
+    EXPECT_FALSE(r.host.running);
+    EXPECT_FALSE(r.monitor.countdownHeld());
+
+    // The battery-low countdown resumes as the one that counts.
+    r.Line(kAcFail);
+    r.Line(kLow);
+    r.Ticks(5);
+    r.monitor.OnPortChanged();
+    r.host.Take();
+    EXPECT_EQ(r.Line(kLow), Calls{"start"});
+    r.Ticks(1);
+    EXPECT_EQ(r.monitor.batteryLowSeconds(), 54u);
+    EXPECT_EQ(r.monitor.acFailSeconds(), 120u);
+
+    // A held countdown can be cancelled; a cancelled one is not resumed.
+    r.monitor.OnPortChanged();
+    EXPECT_EQ(r.monitor.Cancel(), 1);
+    EXPECT_EQ(r.host.Take(), (Calls{"stop", "log 1032"}));
+    r.monitor.OnPortChanged();
+    EXPECT_EQ(r.Line(kLow), Calls{});
+    EXPECT_FALSE(r.host.running);
 }

@@ -8,9 +8,11 @@
 #include "email_setting.h"
 #include "event_value.h"
 #include "mail_dialogue.h"
+#include "modem_turns.h"
 #include "memory_store.h"
 #include "notify_switch.h"
 #include "pager_dialogue.h"
+#include "pager_requests.h"
 #include "registry_values.h"
 
 using qorwin::testing::MemoryStore;
@@ -247,4 +249,67 @@ TEST(NotifySwitch, EachBitGatesItsChannel) {
         EXPECT_EQ(qorwin::NotifyChannelOn(s, qorwin::kNotifyEmailBit), c.mail) << c.value;
         EXPECT_EQ(qorwin::NotifyChannelOn(s, qorwin::kNotifyPagerBit), c.pager) << c.value;
     }
+}
+
+TEST(ModemTurns, AMailWaitsForOnePagerJobNeverForTheQueue) {
+    using qorwin::LineUser;
+    qorwin::ModemTurns t;
+    // Afresh, a pager job posted before the mail calls first.
+    t.PagerQueued();
+    t.MailWaiting();
+    EXPECT_FALSE(t.MayStart(LineUser::Mail));
+    ASSERT_TRUE(t.MayStart(LineUser::Pager));
+    t.Start(LineUser::Pager);
+    // A flapping line queues more calls meanwhile: the mail goes next all the same.
+    for (int i = 0; i < 5; ++i) t.PagerQueued();
+    EXPECT_FALSE(t.MayStart(LineUser::Mail));  // the line is busy
+    t.Finish(LineUser::Pager);
+    EXPECT_FALSE(t.MayStart(LineUser::Pager));
+    ASSERT_TRUE(t.MayStart(LineUser::Mail));
+    t.Start(LineUser::Mail);
+    EXPECT_FALSE(t.MayStart(LineUser::Pager));
+    // The next mail waits for one call, and the calls all go out.
+    t.Finish(LineUser::Mail);
+    t.MailWaiting();
+    EXPECT_FALSE(t.MayStart(LineUser::Mail));
+    t.Start(LineUser::Pager);
+    t.Finish(LineUser::Pager);
+    EXPECT_TRUE(t.MayStart(LineUser::Mail));
+    t.Start(LineUser::Mail);
+    t.Finish(LineUser::Mail);
+    int calls = 0;
+    while (t.pagerQueued() > 0 && t.MayStart(LineUser::Pager)) {
+        t.Start(LineUser::Pager);
+        t.Finish(LineUser::Pager);
+        ++calls;
+    }
+    EXPECT_EQ(calls, 4);
+    EXPECT_EQ(t.pagerQueued(), 0);
+    // Idle again: a pager job queued before a mail goes first, also after a
+    // pager call had the last turn; a failed post queues nothing.
+    t.PagerQueued();
+    t.MailWaiting();
+    EXPECT_TRUE(t.MayStart(LineUser::Pager));
+    EXPECT_FALSE(t.MayStart(LineUser::Mail));
+    t.PagerDropped();
+    EXPECT_TRUE(t.MayStart(LineUser::Mail));
+    // Alone, either side starts at once; a finish by the other side changes nothing.
+    t.Start(LineUser::Mail);
+    t.Finish(LineUser::Pager);
+    EXPECT_EQ(t.holder(), LineUser::Mail);
+}
+
+TEST(PagerRequests, OnlyABufferHandedOutIsTakenAndOnlyOnce) {
+    qorwin::PagerRequests r;
+    char a[4] = {}, b[4] = {}, foreign[4] = {};
+    r.HandOut(a);
+    r.HandOut(b);
+    r.HandOut(nullptr);
+    EXPECT_FALSE(r.Take(foreign));
+    EXPECT_FALSE(r.Take(nullptr));
+    EXPECT_FALSE(r.Take(a + 1));
+    EXPECT_TRUE(r.Take(b));
+    EXPECT_FALSE(r.Take(b));  // a second message with the same pointer
+    EXPECT_TRUE(r.Take(a));
+    EXPECT_EQ(r.outstanding(), 0u);
 }

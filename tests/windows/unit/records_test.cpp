@@ -115,6 +115,16 @@ TEST(EventValue, LongTextIsShortenedSoTheMaskSurvives) {
     EXPECT_EQ(e.channels, 7);
     EXPECT_EQ(std::strlen(e.text), 253u);  // 253 + "," + "7" + NUL
 
+    // The dialogs' form keeps all 255 characters; the record grows only when it must.
+    unsigned char whole[qorwin::kEventValueMaxSize];
+    EXPECT_EQ(qorwin::FormatEventValue(text.c_str(), 7, whole), 258u);
+    e = qorwin::ParseEventValue(whole, sizeof whole);
+    EXPECT_EQ(std::string(e.text), std::string(255, 'w'));
+    EXPECT_EQ(e.channels, 7);
+    EXPECT_EQ(qorwin::FormatEventValue(std::string(253, 'w').c_str(), 7, whole), 256u);
+    qorwin::FormatEventValue(std::string(253, 'w').c_str(), 7, v);
+    EXPECT_EQ(std::memcmp(whole, v, sizeof v), 0);  // byte for byte the fixed record
+
     // 256 bytes without terminator and without comma: bounded, whole text kept.
     unsigned char raw[256];
     std::memset(raw, 'z', sizeof raw);

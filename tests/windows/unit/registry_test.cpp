@@ -50,10 +50,12 @@ TEST(RegistryDefaults, ReadableValuesAreKeptUnreadableOnesGetTheirDefault) {
     // Values every read refuses.
     store.Put("Modem Setting", ValueKind::Binary, std::string(300, 'x'));    // too long
     store.Put("Email Setting", ValueKind::Binary, std::string(569, '\1'));  // too long
-    store.Put("Battery Low", ValueKind::Binary, std::string(257, 'b'));
+    store.Put("Battery Low", ValueKind::Binary, std::string(273, 'b'));  // beyond a 255-character text
+    store.Put("Power Fail Warning", ValueKind::Binary, std::string(255, 'f') + ",7");  // such a text: kept
     store.Put("Special Initialize String", ValueKind::Binary, "AT&F");     // not a string
-    EXPECT_EQ(qorwin::WriteMissingDefaults(store), 7);
+    EXPECT_EQ(qorwin::WriteMissingDefaults(store), 6);
     EXPECT_EQ(Bytes(store, "Power Restored"), "Mains back,7");
+    EXPECT_EQ(Bytes(store, "Power Fail Warning"), std::string(255, 'f') + ",7");
     EXPECT_EQ(Bytes(store, "Enable Notification"), std::string("\3\0\0\0", 4));
     EXPECT_EQ(Bytes(store, "Dialing Prefix"), std::string("9\0", 2));
     EXPECT_EQ(Bytes(store, "Modem Setting"), Padded("COM1 2400 0 4 0", 256));

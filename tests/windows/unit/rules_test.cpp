@@ -172,3 +172,15 @@ TEST(AccessFaults, ALostKeyOrLogIsShownAndNoticedOnceUntilItClears) {
     EXPECT_EQ(qorwin::FaultLine(faults.Current()), "");
     EXPECT_EQ(qorwin::FaultNoticeText(faults.Current()), "");
 }
+
+TEST(WarningText, AfterACancelItSaysWhatCanStillShutDown) {
+    // A cancelled AC-failure countdown leaves the battery-low one armable.
+    for (int kind : {2, 4})
+        EXPECT_NE(std::string(qorwin::WarningCancelledText(kind)).find("battery runs low"), std::string::npos);
+    // A cancelled battery-low one waits for a new failure.
+    for (int kind : {1, 3, -1}) {
+        std::string t = qorwin::WarningCancelledText(kind);
+        EXPECT_NE(t.find("until\nthe power fails again."), std::string::npos) << t;
+        EXPECT_EQ(t.find("battery"), std::string::npos) << t;
+    }
+}

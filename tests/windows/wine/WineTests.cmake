@@ -79,6 +79,8 @@ qorwin_wine_test(monitor "HalvoraMonitor.*" SMTP_SINK ttyS0)
 qorwin_wine_test(shutdown "HalvoraShutdown.*" ttyS0)
 # A minute of the end-of-session handler's wait is part of it.
 set_tests_properties(qorwin_wine_shutdown PROPERTIES TIMEOUT 300)
+# A one-minute countdown is part of it.
+qorwin_wine_test(faults "HalvoraFaults.*" ttyS0)
 qorwin_wine_test(safeclose "SafeClose.*")
 qorwin_wine_test(halvstop "HalvStop.*")
 # ttyS1 is a USB-serial adapter's port above COM4.

@@ -196,6 +196,37 @@ TEST_F(WineMail, WithoutWinInetTheMailGoesOutUndialledAndTheLogSaysWhy) {
         << entry;
 }
 
+TEST_F(WineMail, AFailedDialUpIsLoggedAndSendsNothing) {
+    // A WININET.DLL that fails every dial, found beside this program first.
+    std::string beside = TestProgram("wininet.dll");
+    ASSERT_TRUE(CopyFileA(TestProgram("qorwin_failing_wininet.dll").c_str(), beside.c_str(), FALSE));
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\DllOverrides", 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExA(key, "wininet", 0, REG_SZ, reinterpret_cast<const BYTE*>("native"), 7);
+    WriteQorDword("Enable Notification", 1);
+    StoreMailSettings("127.0.0.1", {{"Ann", "ann@example.org"}}, false);
+    DeleteFileA((WindowsFolder() + "Halvora.log").c_str());
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, "Halvora.log");  // drops Wine's cached copy
+    int before = MailCount();
+    qorwin::PostMail(2);
+    char entry[300] = {};
+    bool logged = WaitFor([&] {
+        return GetPrivateProfileStringA("Log Status", "1", "", entry, sizeof entry, "Halvora.log") > 0;
+    }, 20000);
+    RegDeleteValueA(key, "wininet");
+    RegCloseKey(key);
+    EXPECT_TRUE(logged);
+    EXPECT_NE(std::string(entry).find("  :Dial-up of \"\" failed with error 691, and of the default connection "
+                                      "with error 691: mail not sent"),
+              std::string::npos)
+        << entry;
+    Pump(1000);
+    EXPECT_EQ(MailCount(), before);
+    DeleteFileA(beside.c_str());
+}
+
 TEST_F(WineMail, A421GreetingGetsNoHelo) {
     WriteQorDword("Enable Notification", 1);
     FakeServer server("421 Service not available\r\n");
