@@ -394,3 +394,41 @@ TEST(ConsoleE2E, ALinkToTheModemPortIsNeverOpened) {
     sb.sendKeys({"C-x"});
     EXPECT_EQ(sb.waitExit(5000), 0);
 }
+
+TEST(ConsoleE2E, MoreSettingsFormSaysWhatIsWrongThenSavesTheFileAndPutsItInForce) {
+    QOR_SANDBOX_REQUIRE_ROOT();
+    Sandbox sb;
+    sb.port("ttyUSB0");
+    sb.setLines("ttyUSB0", true, true);
+    ASSERT_TRUE(sb.seedEtc("Qor.conf", settingsImage(nullptr)));
+    ASSERT_TRUE(sb.startInTmux({QORCONSOLE}, console()));
+    ASSERT_TRUE(sb.waitForScreen("UPS is not installed!", 6000)) << sb.screen();
+    sb.sendKeys({"Enter", "Down", "Down", "Down", "Down", "Down"});
+    ASSERT_TRUE(sb.waitForScreen("More Settings", 3000)) << sb.screen();
+    sb.sendKeys({"Enter"});
+    ASSERT_TRUE(sb.waitForScreen("Further UPS ports", 3000)) << sb.screen();
+    // OK and Cancel come first in the field order, then the eight ports;
+    // 24 more fields lead round to OK again.
+    const std::vector<std::string> toOk(24, "Tab");
+    sb.sendKeys({"Tab", "Tab"});
+    sb.sendKeys({"ttyUSB0"}, true);
+    sb.sendKeys(toOk);
+    sb.sendKeys({"Enter"});
+    ASSERT_TRUE(sb.waitForScreen("Port 1: PORT takes one absolute path", 3000)) << sb.screen();
+    EXPECT_FALSE(sb.etcFile("Qor.extra").has_value());
+    sb.sendKeys({"Tab", "Tab"});
+    sb.sendKeys({"/dev/ttyUSB0"}, true);
+    sb.sendKeys(toOk);
+    sb.sendKeys({"Enter"});
+    // In force at once: the next scan finds the UPS on the new port.
+    ASSERT_TRUE(sb.waitForScreen("UPS is installed on: /dev/ttyUSB0", 4000)) << sb.screen();
+    auto text = sb.etcFile("Qor.extra");
+    ASSERT_TRUE(text.has_value());
+    EXPECT_NE(text->find("\nPORT /dev/ttyUSB0\n"), std::string::npos) << *text;
+    struct stat st {};
+    ASSERT_EQ(::stat(sb.path("etc-upper/Qor.extra").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    sb.sendKeys({"C-x"});
+    sb.sendKeys({"C-x"});
+    EXPECT_EQ(sb.waitExit(5000), 0);
+}
