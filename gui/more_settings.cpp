@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -42,7 +43,8 @@ CMoreSettings::CMoreSettings(QWidget* parent, const char* name, ExtraInForce& ex
     setWindowTitle(tr("More Settings"));
 
     editPorts_ = named<QPlainTextEdit>("editPorts");
-    editPorts_->setFixedHeight(70);
+    editPorts_->setFixedHeight(56);
+    editPorts_->setLineWrapMode(QPlainTextEdit::NoWrap);
     editPorts_->setPlaceholderText(tr("/dev/ttyUSB0\n/dev/serial/by-id/usb-..."));
     QGroupBox* ports = new QGroupBox(tr("Further UPS ports, searched after /dev/ttyS0 and /dev/ttyS1 (one a line)"));
     (new QVBoxLayout(ports))->addWidget(editPorts_);
@@ -67,10 +69,11 @@ CMoreSettings::CMoreSettings(QWidget* parent, const char* name, ExtraInForce& ex
     mailForm->addRow(tr("CA file:"), editCaFile_);
 
     editCommands_ = named<QPlainTextEdit>("editCommands");
-    editCommands_->setFixedHeight(60);
+    editCommands_->setMinimumHeight(60);
+    editCommands_->setLineWrapMode(QPlainTextEdit::NoWrap);
     editCommands_->setPlaceholderText(tr("acfail,batterylow,test /usr/local/sbin/tell-chat --room ups"));
     spinCommandTimeout_ = secondsSpin("spinCommandTimeout", 1, kMaxCommandTimeoutSec);
-    QGroupBox* commands = new QGroupBox(tr("Commands: events, program and its arguments (one a line)"));
+    QGroupBox* commands = new QGroupBox(tr("Commands: events program arguments (one a line)"));
     auto* commandsBox = new QVBoxLayout(commands);
     commandsBox->addWidget(editCommands_);
     auto* timeoutForm = new QFormLayout;
@@ -79,8 +82,9 @@ CMoreSettings::CMoreSettings(QWidget* parent, const char* name, ExtraInForce& ex
 
     spinOutageDelay_ = secondsSpin("spinOutageDelay", 0, kMaxOutageDelaySec);
     spinOutageDelay_->setSpecialValueText(tr("off"));
-    auto* delayForm = new QFormLayout;
-    delayForm->addRow(tr("Tell nobody of a mains failure shorter than:"), spinOutageDelay_);
+    QGroupBox* delay = new QGroupBox(tr("Short mains failures"));
+    auto* delayForm = new QFormLayout(delay);
+    delayForm->addRow(tr("Tell nobody of one shorter than:"), spinOutageDelay_);
 
     labelState_ = named<QLabel>("labelState");
     labelState_->setWordWrap(true);
@@ -91,11 +95,15 @@ CMoreSettings::CMoreSettings(QWidget* parent, const char* name, ExtraInForce& ex
         labelState_->setText(tr("Saved in %1 (root's alone) when you press OK.").arg(file));
     }
 
+    auto* right = new QVBoxLayout;
+    right->addWidget(commands, 1);
+    right->addWidget(delay);
+    auto* middle = new QHBoxLayout;
+    middle->addWidget(mail, 1);
+    middle->addLayout(right, 1);
     auto* top = new QVBoxLayout(this);
     top->addWidget(ports);
-    top->addWidget(mail);
-    top->addWidget(commands);
-    top->addLayout(delayForm);
+    top->addLayout(middle);
     top->addWidget(labelState_);
     top->addLayout(okCancelRow(this, {"buttonOk", tr("OK"), "buttonCancel", tr("Cancel")}, false));
 
