@@ -143,7 +143,8 @@ TEST(SandboxSerial, UsbAdapterIsPulledOutAndComesBackUnderAnotherNameBehindItsLi
     EXPECT_EQ(out, "usb-modem\nerror ENOENT\n") << "its node and link are gone";
 
     ASSERT_EQ(sb.plug("ttyUSB1", "serial/by-id/usb-ups"), 0);
-    EXPECT_EQ(sb.enter({"sh", "-c", "readlink /dev/serial/by-id/usb-ups; " + kProbe + " open /dev/serial/by-id/usb-ups"},
+    EXPECT_EQ(sb.enter({"sh", "-c",
+                        "readlink /dev/serial/by-id/usb-ups; " + kProbe + " open /dev/serial/by-id/usb-ups"},
                        &out),
               0);
     EXPECT_EQ(out, "../../ttyUSB1\nok\n");
