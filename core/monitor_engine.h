@@ -86,6 +86,7 @@ public:
 private:
     void halt();
     void endOfTick();
+    void notifierTick();
     void publishState();
 
     Edition edition_;
