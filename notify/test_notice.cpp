@@ -268,7 +268,7 @@ void SystemTestChannels::page(const UpsSettings& s, TestItem& item) {
     }
 }
 
-void SystemTestChannels::command(const ExtraCommand& c, const ExtraSettings& x, TestItem& item) {
+void SystemTestChannels::command(const UpsSettings& s, const ExtraCommand& c, const ExtraSettings& x, TestItem& item) {
     CommandEvent e;
     e.bit = kCommandTestBit;
     e.text = kTestNoticeText;
