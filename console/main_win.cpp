@@ -9,6 +9,7 @@
 #include "settings_file.h"
 #ifdef QOR_HAVE_NOTIFY
 #include "notify_dispatch.h"
+#include "test_notice_screen.h"
 #endif
 
 namespace qor::console {
@@ -45,6 +46,12 @@ MainWin::MainWin(ConsoleDeps deps)
     engine_->setMouseLink(mouse);
     engine_->setCountDownSec(60000);
     initSettings(*settings_, Edition::Console, deps_.settingsPath.c_str());
+#ifdef QOR_HAVE_NOTIFY
+    if (deps_.machine_) {
+        loadExtraSettings(kExtraSettingsPath, extra_);
+        static_cast<NotifyDispatch*>(notifier_.get())->setExtraSettings(extra_);
+    }
+#endif
     engine_->setCountDownSec(minutesToSec(settings_->expBatMin));
     if (!deps_.netConfigPath.empty()) net_ = net::startNetServer(deps_.netConfigPath.c_str());
     engine_->setPublisher(net_.get());
@@ -65,6 +72,17 @@ void MainWin::tick() {
         settings_->saveRequest = 0;
     }
     engine_->consoleTick(*statusBox_);
+}
+
+void MainWin::sendTest() {
+#ifdef QOR_HAVE_NOTIFY
+    std::shared_ptr<TestNoticeProgress> progress;
+    if (deps_.machine_)
+        progress = startTestNotice(*settings_, extra_, std::make_shared<SystemTestChannels>(Edition::Console));
+    runTestNoticeScreen(progress);
+#else
+    ::beep();
+#endif
 }
 
 void MainWin::drawMainScreen() {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "engine_io.h"
+#include "extra_settings.h"
 #include "front_end_files.h"
 #include "key_source.h"
 #include "monitor_engine.h"
@@ -56,6 +57,8 @@ public:
     const std::string& eventPath() const { return events_.path(); }
 
     void tick() override;  // consoleTick
+    // "Send a Test": starts the test notice and shows its screen.
+    void sendTest();
 
 protected:
     int run() override;
@@ -70,6 +73,7 @@ private:
     std::unique_ptr<Shell> shell_;
     ConsoleEvents events_;
     std::unique_ptr<Notifier> notifier_;
+    ExtraSettings extra_;  // /etc/Qor.extra as loaded at start-up
     std::unique_ptr<MonitorEngine> engine_;
     std::unique_ptr<net::NetServer> net_;  // only with the network server's file
     std::unique_ptr<NCursesPanel> screen_;

@@ -239,9 +239,9 @@ void SystemTestChannels::mail(const UpsSettings& s, const ExtraSettings& x, Test
     if (ok) ok = (r = client.data()) == 354;
     if (ok) ok = (r = client.sendMessage()) == 250;
     if (ok) {
-        client.quit();
         item.state = TestItem::Delivered;
-        item.detail = oneLine(client.reply());
+        item.detail = oneLine(client.reply());  // the server's word on the message
+        client.quit();
     } else if (r > 0) {
         item.state = TestItem::Refused;
         item.detail = oneLine(client.reply());

@@ -1,14 +1,16 @@
 #!/usr/bin/python3
 """A real SMTP server (aiosmtpd) for the notification tests in qor-sandbox.
 
-    smtp_sink.py OUTDIR [HOST [PORT]] [--snapshot FILE]
+    smtp_sink.py OUTDIR [HOST [PORT]] [--snapshot FILE] [--refuse ADDRESS]...
 
 Listens on HOST:PORT (default 127.0.0.1:25). Each accepted mail is written
 as OUTDIR/mail-<n>.bin (the DATA bytes as received) and OUTDIR/mail-<n>.env
 (MAIL FROM, then each RCPT TO, one per line), numbered from 1 in order of
 arrival, with its arrival time in OUTDIR/mail-<n>.time. With --snapshot,
 FILE's content at that moment goes to OUTDIR/mail-<n>.snap (missing file:
-no .snap). OUTDIR/ready appears once the server listens.
+no .snap). A RCPT TO of an ADDRESS given with --refuse gets
+"550 5.1.1 <ADDRESS>: Recipient address rejected". OUTDIR/ready appears once
+the server listens.
 """
 import asyncio
 import os
@@ -19,10 +21,17 @@ from aiosmtpd.controller import Controller
 
 
 class Sink:
-    def __init__(self, outdir, snapshot):
+    def __init__(self, outdir, snapshot, refuse=()):
         self.outdir = outdir
         self.snapshot = snapshot
+        self.refuse = set(refuse)
         self.count = 0
+
+    async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
+        if address in self.refuse:
+            return "550 5.1.1 <%s>: Recipient address rejected" % address
+        envelope.rcpt_tos.append(address)
+        return "250 OK"
 
     async def handle_DATA(self, server, session, envelope):
         self.count += 1
@@ -49,11 +58,16 @@ def main():
         i = args.index("--snapshot")
         snapshot = args[i + 1]
         del args[i:i + 2]
+    refuse = []
+    while "--refuse" in args:
+        i = args.index("--refuse")
+        refuse.append(args[i + 1])
+        del args[i:i + 2]
     outdir = args[0]
     host = args[1] if len(args) > 1 else "127.0.0.1"
     port = int(args[2]) if len(args) > 2 else 25
     os.makedirs(outdir, exist_ok=True)
-    controller = Controller(Sink(outdir, snapshot), hostname=host, port=port)
+    controller = Controller(Sink(outdir, snapshot, refuse), hostname=host, port=port)
     controller.start()
     open(os.path.join(outdir, "ready"), "w").close()
     try:
