@@ -100,6 +100,8 @@ CUIMain::CUIMain(MainWindowDeps deps, QWidget* parent, const char* name, Qt::Win
     if (deps_.notifier == nullptr && machine) {
         ownNotifier_ = makeDefaultNotifier(*settings_);
         deps_.notifier = ownNotifier_.get();
+        loadExtraSettings(kExtraSettingsPath, extra_);
+        setNotifierExtraSettings(deps_.notifier, extra_);
     }
     events_ = std::make_unique<DesktopEventLog>(*deps_.clock, deps_.eventPath);
     engine_ = std::make_unique<MonitorEngine>(Edition::Desktop, *settings_, *deps_.line, *deps_.clock,
@@ -156,6 +158,10 @@ void CUIMain::ensureCountdownTimer(int32_t periodSec) {
 
 void CUIMain::openOptions() {
     Qor dialog(this, "Brantel Qor", true, fromQt3Flags(kQt3DialogFlags), this);
+    // Only the machine's own front-end sends: a window on stand-ins reaches nothing.
+    if (ownNotifier_ && canSendTest())
+        dialog.setTestStarter(
+            [this](QWidget* parent, const UpsSettings& shown) { sendTestNotice(parent, shown, extra_); });
     dialog.run();
     // The sub-dialogs write the record as soon as they close with OK, so the
     // file is rewritten whatever the options dialog's outcome.

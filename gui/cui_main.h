@@ -12,6 +12,7 @@
 
 #include "artwork.h"
 #include "desktop_event_log.h"
+#include "extra_settings.h"
 #include "front_end_files.h"
 #include "help_window.h"
 #include "monitor_engine.h"
@@ -105,6 +106,7 @@ private:
     std::unique_ptr<UpsSettings> settings_;
     std::unique_ptr<DesktopEventLog> events_;
     std::unique_ptr<Notifier> ownNotifier_;
+    ExtraSettings extra_;  // /etc/Qor.extra as loaded at start-up
     std::unique_ptr<MonitorEngine> engine_;
     std::unique_ptr<net::NetServer> net_;  // only with the network server's file
     std::unique_ptr<QSocketNotifier> netNotifier_;
