@@ -219,7 +219,8 @@ TEST(ExtraNotifyE2E, SendATestShowsAResultPerRecipientAndCommand) {
     sb.sendKeys({"End", "Enter"});
     ASSERT_TRUE(sb.waitForScreen("Test finished: 2 of 3 delivered.", 10000)) << sb.screen();
     std::string screen = sb.screen();
-    if (const char* shots = std::getenv("QOR_SHOTS_DIR")) std::ofstream(std::string(shots) + "/console-test.txt") << screen;
+    if (const char* shots = std::getenv("QOR_SHOTS_DIR"))  // for people: with the line-drawing switches
+        std::ofstream(std::string(shots) + "/console-send-a-test.ans") << sb.screen(true);
     // A result per recipient and command, each with the words it got.
     for (const char* line : {"Mail    delivered      ann@example.org", "        250 OK",
                              "Mail    refused        bob@example.org",
