@@ -103,8 +103,8 @@ void SystemNotifyPasses::pagerPass(int32_t code, const UpsSettings& s, const Ext
     runPagerPass(code, s, env_);
 }
 
-void SystemNotifyPasses::mailPass(int32_t code, const UpsSettings& s, const ExtraSettings&) {
-    WarningMail mail(s, env_);
+void SystemNotifyPasses::mailPass(int32_t code, const UpsSettings& s, const ExtraSettings& x) {
+    WarningMail mail(s, x, env_);
     mail.run(code);
 }
 
