@@ -9,6 +9,7 @@
 #include "settings_file.h"
 #ifdef QOR_HAVE_NOTIFY
 #include "notify_dispatch.h"
+#include "test_notice_screen.h"
 #endif
 
 namespace qor::console {
@@ -77,6 +78,17 @@ void MainWin::tick() {
         settings_->saveRequest = 0;
     }
     engine_->consoleTick(*statusBox_);
+}
+
+void MainWin::sendTest() {
+#ifdef QOR_HAVE_NOTIFY
+    std::shared_ptr<TestNoticeProgress> progress;
+    if (deps_.machine_)
+        progress = startTestNotice(*settings_, extra_.settings(), std::make_shared<SystemTestChannels>(Edition::Console));
+    runTestNoticeScreen(progress);
+#else
+    ::beep();
+#endif
 }
 
 void MainWin::drawMainScreen() {
