@@ -50,7 +50,10 @@ void startTicks(TickHandler* handler, int firstDelayMs, int periodMs) {
 
 void stopTicks() { g_handler = nullptr; }
 
-int readKey(WINDOW* win) {
+int readKey(WINDOW* win) { return readKeyFor(win, -1); }
+
+int readKeyFor(WINDOW* win, int maxWaitMs) {
+    auto giveUp = SteadyClock::now() + std::chrono::milliseconds(maxWaitMs < 0 ? 0 : maxWaitMs);
     for (;;) {
         if (g_quit) return kQuitKey;
         if (g_handler != nullptr && g_schedule.isDue(SteadyClock::now())) {
@@ -72,6 +75,11 @@ int readKey(WINDOW* win) {
                          {g_inputGone ? -1 : STDIN_FILENO, POLLIN, 0},
                          {g_service != nullptr ? g_service->pollFd() : -1, POLLIN, 0}};
         int waitMs = g_handler != nullptr ? g_schedule.msUntilDue(SteadyClock::now()) : -1;
+        if (maxWaitMs >= 0) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(giveUp - SteadyClock::now()).count();
+            if (left <= 0) return ERR;
+            if (waitMs < 0 || waitMs > left) waitMs = static_cast<int>(left);
+        }
         int n = ::poll(fds, 3, waitMs);
         if (n < 0 && errno != EINTR) return kQuitKey;  // cannot wait at all: leave cleanly
         if (n > 0 && (fds[0].revents & POLLIN)) drainWake();

@@ -58,7 +58,7 @@ CUIMain::CUIMain(QWidget* parent, const char* name, Qt::WindowFlags f)
     : CUIMain(MainWindowDeps{}, parent, name, f) {}
 
 CUIMain::CUIMain(MainWindowDeps deps, QWidget* parent, const char* name, Qt::WindowFlags f)
-    : QWidget(parent, f), deps_(std::move(deps)) {
+    : QWidget(parent, f), deps_(std::move(deps)), extra_(deps_.extraPath) {
     if (name != nullptr) setObjectName(QString::fromLatin1(name));
     setWindowTitle(tr("Brantel HalvoraQor"));
     setFixedSize(363, 229);
@@ -107,6 +107,12 @@ CUIMain::CUIMain(MainWindowDeps deps, QWidget* parent, const char* name, Qt::Win
     char mouse[kMouseLinkSize] = {};
     if (!deps_.mouseLinkPath.empty()) readMouseLink(mouse, sizeof mouse, deps_.mouseLinkPath.c_str());
     engine_->setMouseLink(mouse);
+    // The engine reads the ports where they are kept; the dispatch takes a
+    // copy of every version put in force.
+    engine_->setFurtherPorts(&extra_.settings(), &devices_, deps_.mouseLinkPath.c_str());
+    Notifier* notifier = deps_.notifier;
+    extra_.onChange([notifier](const ExtraSettings& x) { setNotifierExtraSettings(notifier, x); });
+    extra_.load();
 
     events_->load();
 
@@ -156,6 +162,10 @@ void CUIMain::ensureCountdownTimer(int32_t periodSec) {
 
 void CUIMain::openOptions() {
     Qor dialog(this, "Brantel Qor", true, fromQt3Flags(kQt3DialogFlags), this);
+    // Only the machine's own front-end sends: a window on stand-ins reaches nothing.
+    if (ownNotifier_ && canSendTest())
+        dialog.setTestStarter(
+            [this](QWidget* parent, const UpsSettings& shown) { sendTestNotice(parent, shown, extra_.settings()); });
     dialog.run();
     // The sub-dialogs write the record as soon as they close with OK, so the
     // file is rewritten whatever the options dialog's outcome.

@@ -23,6 +23,7 @@
 #include "dialog_widgets.h"
 #include "field_text.h"
 #include "modem_setting.h"
+#include "more_settings.h"
 #include "qt3_font.h"
 
 namespace qor::gui {
@@ -47,13 +48,14 @@ QSpinBox* timeSpin(const char* name) {
 }  // namespace
 
 Qor::Qor(QWidget* parent, const char* name, bool modal, Qt::WindowFlags fl, CUIMain* mainWindow)
-    : QDialog(parent, fl), s_(mainWindow->settings()), events_(mainWindow->eventList()) {
+    : QDialog(parent, fl), s_(mainWindow->settings()), events_(mainWindow->eventList()),
+      extra_(&mainWindow->extra()) {
     build(name, modal);
 }
 
 Qor::Qor(QWidget* parent, const char* name, bool modal, Qt::WindowFlags fl, UpsSettings& settings,
-         const EventList& events)
-    : QDialog(parent, fl), s_(settings), events_(events) {
+         const EventList& events, ExtraInForce* extra)
+    : QDialog(parent, fl), s_(settings), events_(events), extra_(extra) {
     build(name, modal);
 }
 
@@ -74,7 +76,13 @@ void Qor::build(const char* name, bool modal) {
     auto* top = new QVBoxLayout(this);
     top->setContentsMargins(8, 8, 8, 8);
     top->addWidget(tabs_);
-    top->addLayout(okCancelRow(this, {"PushButton1_4", tr("OK"), "PushButton1", tr("Cancel")}, true, 40));
+    QHBoxLayout* buttons = okCancelRow(this, {"PushButton1_4", tr("OK"), "PushButton1", tr("Cancel")}, true, 40);
+    sendTest_ = named<QPushButton>("SendTest", tr("Send a test"));
+    sendTest_->setAutoDefault(false);
+    sendTest_->setEnabled(false);
+    connect(sendTest_, &QPushButton::clicked, this, &Qor::OnSendTest);
+    buttons->insertWidget(0, sendTest_);
+    top->addLayout(buttons);
 
     fill();
     fillEventLog();
@@ -108,6 +116,15 @@ QWidget* Qor::buildGeneral() {
     v->addSpacing(10);
     v->addWidget(group);
     v->addStretch();
+    if (extra_ != nullptr) {
+        auto* moreRow = new QHBoxLayout;
+        moreRow->addWidget(new QLabel(tr("Further ports, secure mail, commands, outage delay:")));
+        QPushButton* more = named<QPushButton>("MoreSettings", tr("More Settings..."));
+        connect(more, &QPushButton::clicked, this, &Qor::OnMoreSettings);
+        moreRow->addWidget(more);
+        moreRow->addStretch();
+        v->addLayout(moreRow);
+    }
     return page;
 }
 
@@ -331,6 +348,25 @@ void Qor::writeBack() {
     storeField(s_.pagerNumbers[0], editPagerNumber_->text());
 }
 
+UpsSettings Qor::shownSettings() {
+    // writeBack is the one reading of the widgets: run it on the record and
+    // put the record back as it was.
+    UpsSettings kept = s_;
+    writeBack();
+    UpsSettings shown = s_;
+    s_ = kept;
+    return shown;
+}
+
+void Qor::setTestStarter(TestStarter starter) {
+    testStarter_ = std::move(starter);
+    sendTest_->setEnabled(static_cast<bool>(testStarter_));
+}
+
+void Qor::OnSendTest() {
+    if (testStarter_) testStarter_(this, shownSettings());
+}
+
 int Qor::run() {
     if (exec() == QDialog::Accepted) writeBack();
     return 1;
@@ -356,6 +392,12 @@ void Qor::OnEmailMore() {
 void Qor::OnPagerMore() {
     CPagerMore dialog(this, "Pager Settings", true, Qt::WindowFlags(), &s_);
     dialog.run();
+}
+
+void Qor::OnMoreSettings() {
+    if (extra_ == nullptr) return;
+    CMoreSettings dialog(this, "More Settings", *extra_);
+    dialog.exec();
 }
 
 }  // namespace qor::gui

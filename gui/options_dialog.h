@@ -7,8 +7,10 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 
 #include "event_log.h"
+#include "extra_in_force.h"
 #include "ups_settings.h"
 
 class QCheckBox;
@@ -34,10 +36,16 @@ public:
     Qor(QWidget* parent, const char* name, bool modal, Qt::WindowFlags fl, CUIMain* mainWindow);
     // The same on a record and event list of the caller's.
     Qor(QWidget* parent, const char* name, bool modal, Qt::WindowFlags fl, UpsSettings& settings,
-        const EventList& events);
+        const EventList& events, ExtraInForce* extra = nullptr);
 
     // Shows the dialog modally; on OK writes the widgets back. Always 1.
     int run();
+
+    // "Send a test" sends a test notice with the settings as the dialog
+    // shows them (edits not yet taken with OK included); without a starter
+    // the button stays disabled.
+    using TestStarter = std::function<void(QWidget* parent, const UpsSettings& shown)>;
+    void setTestStarter(TestStarter starter);
 
 public slots:
     void OnDialSetup();
@@ -45,6 +53,9 @@ public slots:
     void OnLan();
     void OnEmailMore();
     void OnPagerMore();
+    void OnSendTest();
+    // "More Settings...": the further settings of /etc/Qor.extra.
+    void OnMoreSettings();
 
 private:
     void build(const char* name, bool modal);
@@ -56,9 +67,11 @@ private:
     void fill();
     void fillEventLog();
     void writeBack();
+    UpsSettings shownSettings();
 
     UpsSettings& s_;
     const EventList& events_;
+    ExtraInForce* extra_ = nullptr;  // none: no "More Settings..." button
 
     QTabWidget* tabs_ = nullptr;
     QLabel* labelUPS_ = nullptr;
@@ -92,6 +105,8 @@ private:
     QComboBox* comboStopbit_ = nullptr;
     QComboBox* comboParity_ = nullptr;
     QTreeWidget* listEvent_ = nullptr;
+    QPushButton* sendTest_ = nullptr;
+    TestStarter testStarter_;
 };
 
 }  // namespace qor::gui

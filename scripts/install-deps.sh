@@ -8,7 +8,7 @@ PKGS="build-essential cmake pkg-config
  libgtest-dev libgmock-dev googletest libbenchmark-dev
  tmux util-linux iproute2 procps
  python3 python3-aiosmtpd ppp
- xvfb xauth imagemagick x11-utils
+ xvfb xauth imagemagick x11-utils xdotool
  wine64 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 fp-utils
  clang libclang-rt-14-dev
  dpkg-dev lintian systemd man-db nsis

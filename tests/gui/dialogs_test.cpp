@@ -8,20 +8,32 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstring>
+#include <fstream>
 
 #include "address_lists.h"
 #include "gui_fakes.h"
 #include "modem_setting.h"
+#include "more_settings.h"
 #include "options_dialog.h"
 #include "settings_file.h"
+#ifdef QOR_HAVE_NOTIFY
+#include <QProgressBar>
+
+#include "test_notice_dialog.h"
+#endif
 
 namespace qor::gui::test {
 namespace {
@@ -195,6 +207,72 @@ TEST(OptionsDialog, SubDialogChangesStayWhenTheOptionsDialogIsCancelled) {
     EXPECT_STREQ(s.dialUser, "dialer");
 }
 
+TEST(OptionsDialog, SendATestTakesTheSettingsAsShownAndIsOffWithoutAStarter) {
+    UpsSettings s = defaults();
+    setText(s.mailAddrs[0], "old@example.org");
+    EventList events;
+    Qor d(nullptr, nullptr, true, Qt::WindowFlags(), s, events);
+    auto* send = child<QPushButton>(&d, "SendTest");
+    ASSERT_NE(send, nullptr);
+    EXPECT_EQ(send->text(), QStringLiteral("Send a test"));
+    EXPECT_FALSE(send->isEnabled());
+    std::string sentTo;
+    int mailOn = -1;
+    d.setTestStarter([&](QWidget*, const UpsSettings& shown) {
+        sentTo = shown.mailAddrs[0];
+        mailOn = shown.mailEnable;
+    });
+    EXPECT_TRUE(send->isEnabled());
+    child<QLineEdit>(&d, "editEmail")->setText(QStringLiteral("new@example.org"));
+    child<QCheckBox>(&d, "checkEnableMail")->setChecked(true);
+    send->click();
+    EXPECT_EQ(sentTo, "new@example.org");  // what the dialog shows, not yet taken
+    EXPECT_EQ(mailOn, 1);
+    EXPECT_STREQ(s.mailAddrs[0], "old@example.org");
+    EXPECT_EQ(s.mailEnable, 0);
+}
+
+#ifdef QOR_HAVE_NOTIFY
+TEST(TestNoticeDialog, ShowsProgressThenAResultPerRecipientWithTheServersWords) {
+    TestItem mail;
+    mail.target = "bob@example.org";
+    TestItem cmd;
+    cmd.channel = TestItem::Command;
+    cmd.target = "/usr/local/sbin/tell-chat";
+    auto progress = std::make_shared<TestNoticeProgress>(std::vector<TestItem>{mail, cmd});
+    TestNoticeDialog d(nullptr, progress);
+    auto* list = child<QTreeWidget>(&d, "TestResults");
+    auto* head = child<QLabel>(&d, "TestHead");
+    auto* bar = child<QProgressBar>(&d, "TestProgress");
+    EXPECT_EQ(list->topLevelItemCount(), 2);
+    EXPECT_EQ(list->topLevelItem(0)->text(2), QStringLiteral("waiting"));
+    EXPECT_EQ(bar->value(), 0);
+
+    mail.state = TestItem::Refused;
+    mail.detail = "550 5.1.1 <bob@example.org>: Recipient address rejected";
+    progress->set(0, mail);
+    d.refresh();
+    EXPECT_EQ(bar->value(), 1);
+    EXPECT_TRUE(head->text().startsWith(QStringLiteral("Sending")));
+    cmd.state = TestItem::Delivered;
+    cmd.detail = "exit status 0";
+    progress->set(1, cmd);
+    progress->finish();
+    d.refresh();
+    ASSERT_EQ(list->topLevelItemCount(), 4);  // each result, then its words
+    EXPECT_EQ(list->topLevelItem(0)->text(1), QStringLiteral("bob@example.org"));
+    EXPECT_EQ(list->topLevelItem(0)->text(2), QStringLiteral("refused"));
+    EXPECT_EQ(list->topLevelItem(1)->text(0).trimmed(),
+              QStringLiteral("550 5.1.1 <bob@example.org>: Recipient address rejected"));
+    EXPECT_EQ(list->topLevelItem(2)->text(2), QStringLiteral("delivered"));
+    EXPECT_EQ(head->text(), QStringLiteral("Test finished: 1 of 2 delivered."));
+    EXPECT_EQ(bar->value(), 2);
+
+    TestNoticeDialog none(nullptr, nullptr);
+    EXPECT_TRUE(child<QLabel>(&none, "TestHead")->text().startsWith(QStringLiteral("Nothing to test")));
+}
+#endif
+
 TEST(ModemSetting, PasswordHiddenDynamicStaticRulesAndIpAddress3Reset) {
     UpsSettings s = defaults();
     setText(s.dialPassword, "s3cret");
@@ -329,6 +407,77 @@ TEST(AddressLists, PagerNumbersTwoToTen) {
     EXPECT_STREQ(s.pagerNumbers[9], "1-800-555");
     EXPECT_STREQ(s.pagerNumbers[1], "");
     EXPECT_STREQ(s.pagerNumbers[0], "100");
+}
+
+}  // namespace
+}  // namespace qor::gui::test
+
+namespace qor::gui::test {
+namespace {
+
+TEST(MoreSettings, OpenedFromTheOptionsShowsTheFileSavesItOnOkAndSaysWhatIsWrong) {
+    if (geteuid() != 0) GTEST_SKIP() << "the file is root's";
+    QTemporaryDir dir;
+    const std::string path = dir.filePath(QStringLiteral("Qor.extra")).toStdString();
+    {
+        std::ofstream(path) << "PORT /dev/ttyUSB0\nMAIL-SECURITY starttls\nMAIL-USER me\nMAIL-PASSWORD s3cret\n"
+                               "COMMAND acfail /usr/local/bin/tell \"ups room\"\n";
+    }
+    ::chmod(path.c_str(), 0666);  // refused: anyone could have written it
+    ExtraInForce extra(path);
+    ASSERT_EQ(extra.load(), ExtraLoad::Refused);
+
+    UpsSettings s = defaults();
+    EventList events;
+    Qor options(nullptr, nullptr, true, Qt::WindowFlags(), s, events, &extra);
+    auto* more = child<QPushButton>(&options, "MoreSettings");
+    ASSERT_NE(more, nullptr);
+    Qor plain(nullptr, nullptr, true, Qt::WindowFlags(), s, events);
+    EXPECT_EQ(plain.findChild<QPushButton*>(QStringLiteral("MoreSettings")), nullptr);
+
+    CMoreSettings d(nullptr, "More Settings", extra);
+    EXPECT_EQ(d.windowTitle(), QStringLiteral("More Settings"));
+    EXPECT_TRUE(d.stateText().contains(QStringLiteral("refused"))) << d.stateText().toStdString();
+    auto* ports = child<QPlainTextEdit>(&d, "editPorts");
+    auto* password = child<QLineEdit>(&d, "editPassword");
+    auto* commands = child<QPlainTextEdit>(&d, "editCommands");
+    EXPECT_TRUE(ports->toPlainText().isEmpty()) << "a refused file's contents are not shown";
+    EXPECT_EQ(password->echoMode(), QLineEdit::Password);
+
+    ports->setPlainText(QStringLiteral("/dev/ttyUSB0\nttyUSB1"));
+    d.show();
+    d.accept();
+    EXPECT_TRUE(d.isVisible()) << "a fault keeps the dialog open";
+    EXPECT_EQ(d.stateText(), QStringLiteral("Port 2: PORT takes one absolute path"));
+
+    ports->setPlainText(QStringLiteral("/dev/ttyUSB0\n/dev/serial/by-id/usb-FTDI_UPS"));
+    child<QComboBox>(&d, "comboSecurity")->setCurrentIndex(1);
+    child<QLineEdit>(&d, "editUser")->setText(QStringLiteral("ups@example.org"));
+    password->setText(QStringLiteral("pass word"));
+    commands->setPlainText(QStringLiteral("acfail,test /usr/local/bin/tell --room \"ups room\""));
+    child<QSpinBox>(&d, "spinOutageDelay")->setValue(20);
+    saveArtifact(&d, "more_settings");
+    d.accept();
+    EXPECT_TRUE(d.isVisible()) << "the refused file is replaced only when asked twice";
+    EXPECT_TRUE(d.stateText().contains(QStringLiteral("OK again"))) << d.stateText().toStdString();
+    d.accept();
+    EXPECT_FALSE(d.isVisible());
+    EXPECT_EQ(extra.state(), ExtraLoad::Loaded);
+    EXPECT_EQ(extra.settings().ports,
+              (std::vector<std::string>{"/dev/ttyUSB0", "/dev/serial/by-id/usb-FTDI_UPS"}));
+    EXPECT_EQ(extra.settings().mailPassword, "pass word");
+    EXPECT_EQ(extra.settings().outageDelaySec, 20);
+    ASSERT_EQ(extra.settings().commands.size(), 1u);
+    EXPECT_EQ(extra.settings().commands[0].argv.back(), "ups room");
+    ExtraInForce reread(path);
+    EXPECT_EQ(reread.load(), ExtraLoad::Loaded) << "saved root's alone";
+    EXPECT_TRUE(reread.settings() == extra.settings());
+
+    // Opened again, it shows what is in force.
+    CMoreSettings again(nullptr, "More Settings", extra);
+    EXPECT_EQ(child<QPlainTextEdit>(&again, "editPorts")->toPlainText(),
+              QStringLiteral("/dev/ttyUSB0\n/dev/serial/by-id/usb-FTDI_UPS"));
+    EXPECT_EQ(child<QLineEdit>(&again, "editPassword")->text(), QStringLiteral("pass word"));
 }
 
 }  // namespace

@@ -3,13 +3,16 @@
 
     smtp_sink.py OUTDIR [HOST [PORT]] [--snapshot FILE]
                  [--starttls CERT KEY | --tls CERT KEY] [--auth USER:PASSWORD] [--wire]
+                 [--refuse ADDRESS]...
 
 Listens on HOST:PORT (default 127.0.0.1:25). Each accepted mail is written
 as OUTDIR/mail-<n>.bin (the DATA bytes as received) and OUTDIR/mail-<n>.env
 (MAIL FROM, then each RCPT TO, one per line), numbered from 1 in order of
 arrival, with its arrival time in OUTDIR/mail-<n>.time. With --snapshot,
 FILE's content at that moment goes to OUTDIR/mail-<n>.snap (missing file:
-no .snap). OUTDIR/ready appears once the server listens.
+no .snap). A RCPT TO of an ADDRESS given with --refuse gets
+"550 5.1.1 <ADDRESS>: Recipient address rejected". OUTDIR/ready appears once
+the server listens.
 
 Secure submission: --starttls offers STARTTLS and requires it before mail,
 --tls speaks TLS from the connect on (CERT and KEY in PEM). --auth requires a
@@ -30,10 +33,17 @@ from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
 
 
 class Sink:
-    def __init__(self, outdir, snapshot):
+    def __init__(self, outdir, snapshot, refuse=()):
         self.outdir = outdir
         self.snapshot = snapshot
+        self.refuse = set(refuse)
         self.count = 0
+
+    async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
+        if address in self.refuse:
+            return "550 5.1.1 <%s>: Recipient address rejected" % address
+        envelope.rcpt_tos.append(address)
+        return "250 OK"
 
     async def handle_DATA(self, server, session, envelope):
         self.count += 1
@@ -143,14 +153,17 @@ def main():
     implicit = option(args, "--tls", 2)
     login = option(args, "--auth", 1)
     wire = option(args, "--wire", 0) is not None
+    refuse = []
+    while "--refuse" in args:
+        refuse += option(args, "--refuse", 1)
     outdir = args[0]
     host = args[1] if len(args) > 1 else "127.0.0.1"
     port = int(args[2]) if len(args) > 2 else 25
     os.makedirs(outdir, exist_ok=True)
     if starttls or implicit or login or wire:
-        serve_secure(Sink(outdir, snapshot), outdir, host, port, starttls, implicit, login, wire)
+        serve_secure(Sink(outdir, snapshot, refuse), outdir, host, port, starttls, implicit, login, wire)
         return
-    controller = Controller(Sink(outdir, snapshot), hostname=host, port=port)
+    controller = Controller(Sink(outdir, snapshot, refuse), hostname=host, port=port)
     controller.start()
     open(os.path.join(outdir, "ready"), "w").close()
     try:
