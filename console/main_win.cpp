@@ -28,12 +28,17 @@ void ConsoleEvents::recordEvent(int32_t kind) {
 
 MainWin::MainWin(ConsoleDeps deps)
     : NCursesApplication(true), deps_(std::move(deps)), settings_(std::make_unique<UpsSettings>()),
-      events_(deps_.eventPath) {
+      events_(deps_.eventPath), extra_(deps_.extraPath) {
+#ifdef QOR_HAVE_NOTIFY
+    NotifyDispatch* dispatch = nullptr;
+#endif
     if (deps_.machine_) {
         line_ = std::make_unique<SerialLine>(Edition::Console);
         shell_ = std::make_unique<SystemShell>();
 #ifdef QOR_HAVE_NOTIFY
-        notifier_ = std::make_unique<NotifyDispatch>(*settings_, Edition::Console);
+        auto own = std::make_unique<NotifyDispatch>(*settings_, Edition::Console);
+        dispatch = own.get();
+        notifier_ = std::move(own);
 #endif
     } else {
         line_ = std::make_unique<NoLine>();
@@ -44,14 +49,15 @@ MainWin::MainWin(ConsoleDeps deps)
     char mouse[kMouseLinkSize] = {};
     if (!deps_.mouseLinkPath.empty()) readMouseLink(mouse, sizeof mouse, deps_.mouseLinkPath.c_str());
     engine_->setMouseLink(mouse);
+    // The engine reads the ports where they are kept; the dispatch takes a
+    // copy of every version put in force.
+    engine_->setFurtherPorts(&extra_.settings(), &devices_, deps_.mouseLinkPath.c_str());
+#ifdef QOR_HAVE_NOTIFY
+    if (dispatch != nullptr) extra_.onChange([dispatch](const ExtraSettings& x) { dispatch->setExtraSettings(x); });
+#endif
+    extra_.load();
     engine_->setCountDownSec(60000);
     initSettings(*settings_, Edition::Console, deps_.settingsPath.c_str());
-#ifdef QOR_HAVE_NOTIFY
-    if (deps_.machine_) {
-        loadExtraSettings(kExtraSettingsPath, extra_);
-        static_cast<NotifyDispatch*>(notifier_.get())->setExtraSettings(extra_);
-    }
-#endif
     engine_->setCountDownSec(minutesToSec(settings_->expBatMin));
     if (!deps_.netConfigPath.empty()) net_ = net::startNetServer(deps_.netConfigPath.c_str());
     engine_->setPublisher(net_.get());
@@ -78,7 +84,8 @@ void MainWin::sendTest() {
 #ifdef QOR_HAVE_NOTIFY
     std::shared_ptr<TestNoticeProgress> progress;
     if (deps_.machine_)
-        progress = startTestNotice(*settings_, extra_, std::make_shared<SystemTestChannels>(Edition::Console));
+        progress = startTestNotice(*settings_, extra_.settings(),
+                                   std::make_shared<SystemTestChannels>(Edition::Console));
     runTestNoticeScreen(progress);
 #else
     ::beep();

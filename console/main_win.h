@@ -8,8 +8,9 @@
 #include <memory>
 #include <string>
 
+#include "device_identity.h"
 #include "engine_io.h"
-#include "extra_settings.h"
+#include "extra_in_force.h"
 #include "front_end_files.h"
 #include "key_source.h"
 #include "monitor_engine.h"
@@ -53,6 +54,8 @@ public:
     ~MainWin() override;
 
     UpsSettings& settings() { return *settings_; }
+    // /etc/Qor.extra as in force; the options save it through here.
+    ExtraInForce& extra() { return extra_; }
     MonitorEngine& engine() { return *engine_; }
     const std::string& eventPath() const { return events_.path(); }
 
@@ -72,8 +75,9 @@ private:
     SystemClock clock_;
     std::unique_ptr<Shell> shell_;
     ConsoleEvents events_;
+    ExtraInForce extra_;
+    SystemDeviceIdentity devices_;
     std::unique_ptr<Notifier> notifier_;
-    ExtraSettings extra_;  // /etc/Qor.extra as loaded at start-up
     std::unique_ptr<MonitorEngine> engine_;
     std::unique_ptr<net::NetServer> net_;  // only with the network server's file
     std::unique_ptr<NCursesPanel> screen_;

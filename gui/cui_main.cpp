@@ -58,7 +58,7 @@ CUIMain::CUIMain(QWidget* parent, const char* name, Qt::WindowFlags f)
     : CUIMain(MainWindowDeps{}, parent, name, f) {}
 
 CUIMain::CUIMain(MainWindowDeps deps, QWidget* parent, const char* name, Qt::WindowFlags f)
-    : QWidget(parent, f), deps_(std::move(deps)) {
+    : QWidget(parent, f), deps_(std::move(deps)), extra_(deps_.extraPath) {
     if (name != nullptr) setObjectName(QString::fromLatin1(name));
     setWindowTitle(tr("Brantel HalvoraQor"));
     setFixedSize(363, 229);
@@ -100,8 +100,6 @@ CUIMain::CUIMain(MainWindowDeps deps, QWidget* parent, const char* name, Qt::Win
     if (deps_.notifier == nullptr && machine) {
         ownNotifier_ = makeDefaultNotifier(*settings_);
         deps_.notifier = ownNotifier_.get();
-        loadExtraSettings(kExtraSettingsPath, extra_);
-        setNotifierExtraSettings(deps_.notifier, extra_);
     }
     events_ = std::make_unique<DesktopEventLog>(*deps_.clock, deps_.eventPath);
     engine_ = std::make_unique<MonitorEngine>(Edition::Desktop, *settings_, *deps_.line, *deps_.clock,
@@ -109,6 +107,12 @@ CUIMain::CUIMain(MainWindowDeps deps, QWidget* parent, const char* name, Qt::Win
     char mouse[kMouseLinkSize] = {};
     if (!deps_.mouseLinkPath.empty()) readMouseLink(mouse, sizeof mouse, deps_.mouseLinkPath.c_str());
     engine_->setMouseLink(mouse);
+    // The engine reads the ports where they are kept; the dispatch takes a
+    // copy of every version put in force.
+    engine_->setFurtherPorts(&extra_.settings(), &devices_, deps_.mouseLinkPath.c_str());
+    Notifier* notifier = deps_.notifier;
+    extra_.onChange([notifier](const ExtraSettings& x) { passExtraSettings(notifier, x); });
+    extra_.load();
 
     events_->load();
 
@@ -161,7 +165,7 @@ void CUIMain::openOptions() {
     // Only the machine's own front-end sends: a window on stand-ins reaches nothing.
     if (ownNotifier_ && canSendTest())
         dialog.setTestStarter(
-            [this](QWidget* parent, const UpsSettings& shown) { sendTestNotice(parent, shown, extra_); });
+            [this](QWidget* parent, const UpsSettings& shown) { sendTestNotice(parent, shown, extra_.settings()); });
     dialog.run();
     // The sub-dialogs write the record as soon as they close with OK, so the
     // file is rewritten whatever the options dialog's outcome.

@@ -12,7 +12,8 @@
 
 #include "artwork.h"
 #include "desktop_event_log.h"
-#include "extra_settings.h"
+#include "device_identity.h"
+#include "extra_in_force.h"
 #include "front_end_files.h"
 #include "help_window.h"
 #include "monitor_engine.h"
@@ -61,6 +62,8 @@ public:
     ~CUIMain() override;
 
     UpsSettings& settings() { return *settings_; }
+    // /etc/Qor.extra as in force; the options save it through here.
+    ExtraInForce& extra() { return extra_; }
     const EventList& eventList() const { return events_->list(); }
     const MonitorEngine& engine() const { return *engine_; }
     const std::string& settingsPath() const { return deps_.settingsPath; }
@@ -104,9 +107,10 @@ private:
     std::unique_ptr<Clock> ownClock_;
     std::unique_ptr<Shell> ownShell_;
     std::unique_ptr<UpsSettings> settings_;
+    ExtraInForce extra_;
+    SystemDeviceIdentity devices_;
     std::unique_ptr<DesktopEventLog> events_;
     std::unique_ptr<Notifier> ownNotifier_;
-    ExtraSettings extra_;  // /etc/Qor.extra as loaded at start-up
     std::unique_ptr<MonitorEngine> engine_;
     std::unique_ptr<net::NetServer> net_;  // only with the network server's file
     std::unique_ptr<QSocketNotifier> netNotifier_;

@@ -16,12 +16,12 @@ std::unique_ptr<Notifier> makeDefaultNotifier(UpsSettings& settings) {
 #endif
 }
 
-void setNotifierExtraSettings(Notifier* notifier, const ExtraSettings& x) {
+void passExtraSettings(Notifier* notifier, const ExtraSettings& extra) {
 #ifdef QOR_HAVE_NOTIFY
-    if (auto* d = dynamic_cast<NotifyDispatch*>(notifier)) d->setExtraSettings(x);
+    if (auto* dispatch = dynamic_cast<NotifyDispatch*>(notifier)) dispatch->setExtraSettings(extra);
 #else
     (void)notifier;
-    (void)x;
+    (void)extra;
 #endif
 }
 

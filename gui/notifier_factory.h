@@ -15,8 +15,9 @@ namespace qor::gui {
 // without the notification layer (events are then recorded but not sent).
 std::unique_ptr<Notifier> makeDefaultNotifier(UpsSettings& settings);
 
-// Gives a dispatch made above the further settings; nothing for another notifier.
-void setNotifierExtraSettings(Notifier* notifier, const ExtraSettings& x);
+// Hands the further settings to the dispatch when `notifier` is this build's
+// (a test's stand-in takes none).
+void passExtraSettings(Notifier* notifier, const ExtraSettings& extra);
 
 // Whether this build can send a test notice (it has the notification layer).
 bool canSendTest();
