@@ -219,6 +219,8 @@ TEST(ExtraNotifyE2E, SendATestShowsAResultPerRecipientAndCommand) {
 
     sb.sendKeys({"Enter"});  // Options
     ASSERT_TRUE(sb.waitForScreen("Send a Test", 3000)) << sb.screen();
+    if (const char* shots = std::getenv("QOR_SHOTS_DIR"))
+        std::ofstream(std::string(shots) + "/console-options-menu.ans") << sb.screen(true);
     sb.sendKeys({"End", "Enter"});
     ASSERT_TRUE(sb.waitForScreen("Test finished: 2 of 3 delivered.", 10000)) << sb.screen();
     std::string screen = sb.screen();
