@@ -84,7 +84,8 @@ void MainWin::sendTest() {
 #ifdef QOR_HAVE_NOTIFY
     std::shared_ptr<TestNoticeProgress> progress;
     if (deps_.machine_)
-        progress = startTestNotice(*settings_, extra_.settings(), std::make_shared<SystemTestChannels>(Edition::Console));
+        progress = startTestNotice(*settings_, extra_.settings(),
+                                   std::make_shared<SystemTestChannels>(Edition::Console));
     runTestNoticeScreen(progress);
 #else
     ::beep();

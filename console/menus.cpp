@@ -13,7 +13,7 @@ bool CMenuItem::action() {
             ::beep();  // too small a screen: say so rather than do nothing
             return false;
         }
-        COptionsMenu options(settings_, app_);
+        COptionsMenu options(settings_, &app_.extra(), &app_);
         options();
         return false;
     }
@@ -58,26 +58,41 @@ bool COptionsItem::action() {
     case Action::Pager:
         runPagerSetForm(settings_);
         break;
-    case Action::SendTest:
-        app_.sendTest();
-        break;
     case Action::More:
-        runMoreSetForm(app_.extra());
+        if (extra_ != nullptr) runMoreSetForm(*extra_);
+        break;
+    case Action::SendTest:
+        if (app_ != nullptr) app_->sendTest();
         break;
     }
     return false;
 }
 
-COptionsMenu::COptionsMenu(UpsSettings& settings, MainWin& app) : NCursesMenu(9, 19, 12, 2) {
+namespace {
+// The further items, each only when the screen has its line (the menu
+// starts at line 12).
+bool withMore(ExtraInForce* extra) { return extra != nullptr && ::LINES >= 20; }
+bool withTest(ExtraInForce* extra, MainWin* app) {
+    return app != nullptr && ::LINES >= (withMore(extra) ? 21 : 20);
+}
+int optionsLines(ExtraInForce* extra, MainWin* app) {
+    return 7 + (withMore(extra) ? 1 : 0) + (withTest(extra, app) ? 1 : 0);
+}
+}  // namespace
+
+COptionsMenu::COptionsMenu(UpsSettings& settings, ExtraInForce* extra, MainWin* app)
+    : NCursesMenu(optionsLines(extra, app), 19, 12, 2) {
     auto** items = new NCursesMenuItem*[8];
-    items[0] = new COptionsItem("Back to Main ", COptionsItem::Action::Back, settings, app);
-    items[1] = new COptionsItem("Characteristics ", COptionsItem::Action::Characteristics, settings, app);
-    items[2] = new COptionsItem("Message Setting ", COptionsItem::Action::Messages, settings, app);
-    items[3] = new COptionsItem("E-Mail Setting ", COptionsItem::Action::Email, settings, app);
-    items[4] = new COptionsItem("Pager Setting ", COptionsItem::Action::Pager, settings, app);
-    items[5] = new COptionsItem("Send a Test ", COptionsItem::Action::SendTest, settings, app);
-    items[6] = new COptionsItem("More Settings ", COptionsItem::Action::More, settings, app);
-    items[7] = new NCursesMenuItem();
+    items[0] = new COptionsItem("Back to Main ", COptionsItem::Action::Back, settings);
+    items[1] = new COptionsItem("Characteristics ", COptionsItem::Action::Characteristics, settings);
+    items[2] = new COptionsItem("Message Setting ", COptionsItem::Action::Messages, settings);
+    items[3] = new COptionsItem("E-Mail Setting ", COptionsItem::Action::Email, settings);
+    items[4] = new COptionsItem("Pager Setting ", COptionsItem::Action::Pager, settings);
+    int n = 5;
+    if (withMore(extra)) items[n++] = new COptionsItem("More Settings ", COptionsItem::Action::More, settings, extra);
+    if (withTest(extra, app))
+        items[n++] = new COptionsItem("Send a Test ", COptionsItem::Action::SendTest, settings, extra, app);
+    items[n] = new NCursesMenuItem();
     InitMenu(items, true, true);
     boldframe("Options", "Qor");
 }

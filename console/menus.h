@@ -12,7 +12,7 @@ class MainWin;
 // Whether the menus fit the screen: the binding ends the program on a window
 // that does not.
 inline bool menuFits(int lines, int cols) { return lines >= 12 && cols >= 16; }
-inline bool optionsMenuFits(int lines, int cols) { return lines >= 21 && cols >= 21; }
+inline bool optionsMenuFits(int lines, int cols) { return lines >= 19 && cols >= 21; }
 
 class CMenuItem : public NCursesMenuItem {
 public:
@@ -37,21 +37,25 @@ protected:
 
 class COptionsItem : public NCursesMenuItem {
 public:
-    enum class Action { Back, Characteristics, Messages, Email, Pager, SendTest, More };
-    COptionsItem(const char* text, Action action, UpsSettings& settings, MainWin& app)
-        : NCursesMenuItem(text), action_(action), settings_(settings), app_(app) {}
+    enum class Action { Back, Characteristics, Messages, Email, Pager, More, SendTest };
+    COptionsItem(const char* text, Action action, UpsSettings& settings, ExtraInForce* extra = nullptr,
+                 MainWin* app = nullptr)
+        : NCursesMenuItem(text), action_(action), settings_(settings), extra_(extra), app_(app) {}
     bool action() override;
 
 private:
     Action action_;
     UpsSettings& settings_;
-    MainWin& app_;
+    ExtraInForce* extra_;
+    MainWin* app_;
 };
 
-// After the classic five: "Send a Test " and "More Settings " (/etc/Qor.extra).
+// With `extra`, an item "More Settings " edits /etc/Qor.extra, and with
+// `app`, an item "Send a Test " sends a test notice, each when the screen has
+// the line it takes.
 class COptionsMenu : public NCursesMenu {
 public:
-    COptionsMenu(UpsSettings& settings, MainWin& app);
+    explicit COptionsMenu(UpsSettings& settings, ExtraInForce* extra = nullptr, MainWin* app = nullptr);
 
 protected:
     int getKey() override;
