@@ -3,6 +3,7 @@
 
 #include <cursesm.h>
 
+#include "extra_in_force.h"
 #include "ups_settings.h"
 
 namespace qor::console {
