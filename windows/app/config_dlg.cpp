@@ -103,7 +103,6 @@ void CConfigDlg::OnPortChosen() {
     RegistryStore store;
     StorePortChoice(store, port);
     const int n = PortNumberFromName(port);
-    main_.PortChanged();
     if (n != 0 && UpsPresent(ProbeUpsLine(port))) {
         SetPortNumber(n);
         ShowPortLine(main_.hwnd(), port);
@@ -126,7 +125,6 @@ void CConfigDlg::OnLanguageChosen() {
     FillLanguages(index);
     main_.Relabel();
     SetPortNumber(DetectPort(main_.hwnd()));
-    main_.PortChanged();
     SelectStoredPort();  // the detection may have stored another port
 }
 

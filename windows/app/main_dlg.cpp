@@ -175,7 +175,6 @@ bool CMainDlg::OnCommand(int id, int code, HWND) {
     case IDC_DETECT:
         if (code == BN_CLICKED) {
             SetPortNumber(DetectPort(hwnd()));
-            PortChanged();
             if (PortNumber() == 0) MessageBoxA(hwnd(), Text(text::kDetectFailed).c_str(), "Warning", MB_OK);
         }
         return true;
@@ -294,7 +293,7 @@ void CMainDlg::Repaint() { InvalidateRect(hwnd(), nullptr, TRUE); }
 void CMainDlg::StartCountdown() { SetTimer(hwnd(), kTimerCountdown, 1000, nullptr); }
 void CMainDlg::StopCountdown() { KillTimer(hwnd(), kTimerCountdown); }
 void CMainDlg::ClosePopup() { CloseWarningPopup(); }
-void CMainDlg::RunShutdown() { qorwin::RunShutdown(hwnd()); }
+void CMainDlg::RunShutdown() { qorwin::RunShutdown(hwnd(), monitor_.watchedPort()); }
 std::uint64_t CMainDlg::NowMs() { return GetTickCount64(); }
 
 void CMainDlg::OnDestroy() {

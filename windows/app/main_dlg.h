@@ -34,9 +34,6 @@ public:
     void RefreshTexts();
     void SetTexts(const char* ac, const char* battery, const char* countdown);
 
-    // The watched port was chosen anew: see PowerMonitor::OnPortChanged.
-    void PortChanged() { monitor_.OnPortChanged(); }
-
     // Swallows Enter and Esc key-downs meant for the dialog; true when eaten.
     bool PreTranslate(const MSG& msg) const;
 

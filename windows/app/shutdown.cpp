@@ -57,10 +57,11 @@ bool EnableShutdownPrivilege() {
 
 }  // namespace
 
-void RunShutdown(HWND mainDialog) {
+void RunShutdown(HWND mainDialog, const char* watchedPort) {
     RegistryStore store;
-    char port[kPortBufferSize] = {};
-    ReadText(store, value::kPort, port, sizeof port);
+    char stored[kPortBufferSize] = {};
+    ReadText(store, value::kPort, stored, sizeof stored);
+    const char* port = PortToClose(stored, watchedPort);
     const WinVersion v = RunningWindows();
     const int index = SafeCloseIndex(port);
     if (index >= 0) {

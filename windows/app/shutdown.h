@@ -8,8 +8,9 @@
 
 namespace qorwin {
 
-// Blocks the calling (GUI) thread for the whole sequence.
-void RunShutdown(HWND mainDialog);
+// Blocks the calling (GUI) thread for the whole sequence. `watchedPort`: the
+// port the countdown was watched on (see PortToClose).
+void RunShutdown(HWND mainDialog, const char* watchedPort);
 
 // WM_QUERYENDSESSION and WM_ENDSESSION: with a shutdown marked in "Shutups",
 // the marker file, a minute's wait, the DTR pulse and the end of Windows.

@@ -5,6 +5,7 @@
 #include "event_value.h"
 #include "line_status.h"
 #include "registry_values.h"
+#include "text_format.h"
 #include "warning_text.h"
 
 namespace qorwin {
@@ -56,7 +57,6 @@ void PowerMonitor::Restart(std::uint32_t& counter) {
     host_.StopCountdown();
     host_.StartCountdown();
     countdownRunning_ = true;
-    held_ = false;
     baseCounter_ = &counter;
     baseSeconds_ = counter;
     baseMs_ = host_.NowMs();
@@ -76,13 +76,18 @@ void PowerMonitor::OnLineTick(SettingsStore& store, int portNumber) {
 
     char port[kPortBufferSize] = {};
     ReadText(store, value::kPort, port, sizeof port);
-    if (portNumber == 0 || std::strcmp(port, "NONE") == 0) return;
-    const std::int32_t status = host_.Probe(port);
+    const bool chosen = portNumber != 0 && std::strcmp(port, "NONE") != 0;
     // A failed probe (also a port that would not raise RTS) says nothing about the UPS.
+    std::int32_t status = chosen ? host_.Probe(port) : kProbeFailed;
+    if (status != kProbeFailed) {
+        CopyText(watched_, sizeof watched_, port);
+    } else if (countdownRunning_ && watched_[0] != '\0' && !(chosen && std::strcmp(port, watched_) == 0)) {
+        // A new port that gives no answer (a detection during battery low
+        // finds none) must not leave the countdown blind: the line it ran on
+        // stays watched until the chosen port answers.
+        status = host_.Probe(watched_);
+    }
     if (status == kProbeFailed) return;
-    // The first word from a newly chosen port decides on a held countdown.
-    const bool resume = held_;
-    held_ = false;
 
     switch (ClassifyLine(static_cast<std::uint32_t>(status))) {
     case PowerState::Normal:
@@ -116,8 +121,6 @@ void PowerMonitor::OnLineTick(SettingsStore& store, int portNumber) {
             if (acFail.pager) host_.PostPager(1);
             if (acFail.mail) host_.PostMail(2);
             host_.Repaint();
-        } else if (resume) {
-            Restart(ActiveCounter());
         }
         acOk_ = 0;
         acFailSeen_ = 1;
@@ -133,8 +136,6 @@ void PowerMonitor::OnLineTick(SettingsStore& store, int portNumber) {
             if (batteryLow.popup) host_.ShowWarning(kWarnBatteryLow, batteryLowSeconds_);
             if (batteryLow.pager) host_.PostPager(3);
             if (batteryLow.mail) host_.PostMail(1);
-        } else if (resume) {
-            Restart(batteryLowSeconds_);
         }
         acOk_ = 0;
         batteryLowSeen_ = 1;
@@ -184,21 +185,12 @@ void PowerMonitor::OnCountdownTick(SettingsStore& store) {
 
 int PowerMonitor::Cancel() {
     // After the countdown has ended the shutdown is under way: nothing to cancel.
-    if (!countdownRunning_ && !held_) return 0;
-    held_ = false;
+    if (!countdownRunning_) return 0;
     Stop();
     texts_.countdown = text::kCountdownCancelled;
     Refresh();
     host_.Log(text::kLogShutdownCancelled);
     return 1;
-}
-
-void PowerMonitor::OnPortChanged() {
-    if (!countdownRunning_) return;
-    Stop();
-    held_ = true;
-    texts_.countdown = text::kCountdownCancelled;
-    Refresh();
 }
 
 }  // namespace qorwin

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "registry_values.h"
 #include "settings_store.h"
 #include "string_ids.h"
 
@@ -78,14 +79,9 @@ public:
     void OnLineTick(SettingsStore& store, int portNumber);
     // Timer 2: the running countdown, brought up to the clock.
     void OnCountdownTick(SettingsStore& store);
-    // The pop-up's cancel. The answer: 1 when a countdown was stopped (or
-    // held, see below), 0 when none was running (nothing is logged then).
+    // The pop-up's cancel. The answer: 1 when a countdown was stopped, 0 when
+    // none was running (nothing is logged then).
     int Cancel();
-    // The watched port was chosen anew (configuration, language, detection).
-    // A running countdown is held: without a watched line a power return
-    // could never stop it. The new port's first probe decides: power back
-    // ends it as a return does, a failure lets it go on from where it stood.
-    void OnPortChanged();
 
     std::uint32_t acFailSeconds() const { return acFailSeconds_; }
     std::uint32_t batteryLowSeconds() const { return batteryLowSeconds_; }
@@ -93,7 +89,10 @@ public:
     int batteryLowSeen() const { return batteryLowSeen_; }
     int acOk() const { return acOk_; }
     bool countdownRunning() const { return countdownRunning_; }
-    bool countdownHeld() const { return held_; }
+    // The last port whose probe answered: while a countdown runs and the
+    // chosen port gives no answer (NONE, not found, failing), its line is the
+    // one watched, so a power return there still ends the countdown.
+    const char* watchedPort() const { return watched_; }
     const DisplayTexts& texts() const { return texts_; }
 
 private:
@@ -102,7 +101,6 @@ private:
     void Restart(std::uint32_t& counter);
     void Stop();
     void Step(std::uint32_t& remaining, int reminderKind, SettingsStore& store);
-    std::uint32_t& ActiveCounter() { return batteryLowSeen_ == 1 ? batteryLowSeconds_ : acFailSeconds_; }
 
     MonitorHost& host_;
     std::uint32_t acFailSeconds_ = kCountdownUnarmed;
@@ -111,7 +109,7 @@ private:
     int batteryLowSeen_ = 0;
     int acOk_ = 1;
     bool countdownRunning_ = false;
-    bool held_ = false;  // a countdown waits for the first probe of a new port
+    char watched_[kPortBufferSize] = {};
     // The counter that counts, and its value at the clock's baseMs_.
     const std::uint32_t* baseCounter_ = nullptr;
     std::uint32_t baseSeconds_ = 0;

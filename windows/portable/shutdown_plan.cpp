@@ -6,6 +6,10 @@ namespace qorwin {
 
 int SafeCloseIndex(const char* port) { return PortNumberFromName(port) - 1; }
 
+const char* PortToClose(const char* stored, const char* watched) {
+    return SafeCloseIndex(watched) >= 0 ? watched : stored;
+}
+
 const char* SafeCloseLibrary(const WinVersion& v) {
     return v.platformId == kPlatformNt ? "CLOZWINNT.dll" : "CLOZWIN9.dll";
 }

@@ -14,6 +14,11 @@ inline constexpr std::uint32_t kPlatformNt = 2;
 // the safe close.
 int SafeCloseIndex(const char* port);
 
+// The port the shutdown closes and later signals: the one whose line the
+// ending countdown was watched on (the UPS is there, also when "Port" was
+// changed since to NONE or to a port that did not answer), else "Port".
+const char* PortToClose(const char* stored, const char* watched);
+
 // "CLOZWINNT.dll" on the NT family, "CLOZWIN9.dll" on the 9x family.
 const char* SafeCloseLibrary(const WinVersion& v);
 

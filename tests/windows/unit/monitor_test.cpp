@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -24,13 +25,15 @@ constexpr std::int32_t kLow = 0x00;
 class RecordingHost : public qorwin::MonitorHost {
 public:
     std::int32_t line = kNormal;
+    std::map<std::string, std::int32_t> lines;  // a port's own line, else `line`
     std::vector<std::string> probed;
     std::vector<std::string> calls;
     std::string lastTexts;
 
     std::int32_t Probe(const char* port) override {
         probed.push_back(port);
-        return line;
+        const auto own = lines.find(port);
+        return own == lines.end() ? line : own->second;
     }
     void ShowTexts(const qorwin::DisplayTexts& t) override {
         lastTexts = std::to_string(t.ac) + " " + std::to_string(t.battery) + " " + std::to_string(t.countdown);
@@ -276,6 +279,10 @@ TEST(ShutdownPlan, FamiliesVersionsAndTheEndOfSession) {
     EXPECT_EQ(qorwin::SafeCloseIndex("COM12"), 11);  // a further port is closed safely too
     EXPECT_EQ(qorwin::SafeCloseIndex("NONE"), -1);
     EXPECT_EQ(qorwin::SafeCloseIndex("com1"), -1);
+    // The UPS is where the countdown was watched, whatever "Port" says since.
+    EXPECT_STREQ(qorwin::PortToClose("NONE", "COM2"), "COM2");
+    EXPECT_STREQ(qorwin::PortToClose("COM3", "COM2"), "COM2");
+    EXPECT_STREQ(qorwin::PortToClose("COM1", ""), "COM1");
 
     struct Row {
         WinVersion v;
@@ -337,46 +344,70 @@ TEST(PowerMonitor, TheCountdownKeepsToTheClockWhateverTheTicksDo) {
     EXPECT_TRUE(qorwin::ReminderDueBetween(0xFFFFFFFFu, 7, 0, 0xFFFFFFFFu));
 }
 
-TEST(PowerMonitor, ANewPortHoldsTheCountdownUntilItsFirstProbe) {
-    Rig r;
-    r.Line(kAcFail);
-    r.Ticks(10);
-    r.monitor.OnPortChanged();
-    EXPECT_EQ(r.host.Take(), Calls{"stop"});
-    EXPECT_EQ(r.host.lastTexts, "1024 1022 1031");
-    EXPECT_TRUE(r.monitor.countdownHeld());
-    // No port, or a probe that fails: still held, the count stands.
-    r.monitor.OnLineTick(r.store, 0);
-    EXPECT_EQ(r.Line(qorwin::kProbeFailed), Calls{});
-    r.host.now += 60000;
-    EXPECT_TRUE(r.monitor.countdownHeld());
-    // A failing line on the new port: it goes on from where it stood.
-    EXPECT_EQ(r.Line(kAcFail), Calls{"start"});
-    r.Ticks(1);
-    EXPECT_EQ(r.monitor.acFailSeconds(), 109u);
-    // Power back on the new port: the return is seen, once, and nothing is left running.
-    r.monitor.OnPortChanged();
-    r.host.Take();
-    EXPECT_EQ(r.Line(kNormal), (Calls{"log 1020", "popup 0 0", "pager 2", "mail 0", "repaint"}));
-    EXPECT_FALSE(r.host.running);
-    EXPECT_FALSE(r.monitor.countdownHeld());
+// A port chosen anew during a countdown (the dialog, a language change, Detect)
+// never stops or stretches it; the line it ran on stays watched until the new
+// port answers, and the first answer decides.
+TEST(PowerMonitor, APortChangeKeepsTheCountdownOnTimeAndWatched) {
+    constexpr std::int32_t kAbsent = 1;  // the new port is never probed
+    struct Row {
+        const char* what;
+        std::int32_t failure;  // on COM2, 10 s before the change
+        const char* port;      // the new "Port" and its number
+        int number;
+        std::int32_t newLine;
+        int seconds;  // line and countdown ticks after the change
+        std::uint32_t remaining;
+        std::vector<std::string> probedPerTick;
+        const char* returnsOn;  // where power back ends it
+    };
+    const Row rows[] = {
+        {"Detect during battery low finds nothing", kLow, "NONE", 0, kAbsent, 20, 30, {"COM2"}, "COM2"},
+        {"a port not found, minutes in the dialog", kAcFail, "COM3", 0, kAbsent, 90, 20, {"COM2"}, "COM2"},
+        {"a new port that fails to probe", kAcFail, "COM3", 3, qorwin::kProbeFailed, 30, 80, {"COM3", "COM2"},
+         "COM2"},
+        {"a new port that reads a failure", kAcFail, "COM3", 3, kAcFail, 30, 80, {"COM3"}, "COM3"},
+        {"a new port that reads power back", kAcFail, "COM3", 3, kNormal, 0, 110, {}, "COM3"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        Rig r;
+        r.Line(row.failure);
+        r.Ticks(10);
+        r.store.Put("Port", ValueKind::String, std::string(row.port) + '\0');
+        r.host.lines["COM3"] = row.newLine;
+        r.host.probed.clear();
+        for (int i = 0; i < row.seconds; ++i) {
+            r.monitor.OnLineTick(r.store, row.number);
+            EXPECT_EQ(r.host.probed, row.probedPerTick);
+            r.host.probed.clear();
+            r.Ticks(1);
+        }
+        for (const std::string& call : r.host.Take())
+            EXPECT_EQ(call.rfind("popup", 0), 0u) << call;  // reminders only: not stopped, not restarted
+        EXPECT_TRUE(r.host.running);
+        EXPECT_EQ(row.failure == kLow ? r.monitor.batteryLowSeconds() : r.monitor.acFailSeconds(), row.remaining);
+        if (row.seconds > 0) {
+            EXPECT_EQ(r.monitor.watchedPort(), std::string(row.returnsOn));
+        }
 
-    // The battery-low countdown resumes as the one that counts.
-    r.Line(kAcFail);
+        r.host.lines[row.returnsOn] = kNormal;
+        r.monitor.OnLineTick(r.store, row.number);
+        EXPECT_EQ(r.host.Take(), (Calls{"log 1020", "popup 0 0", "pager 2", "mail 0", "repaint", "stop"}));
+        EXPECT_EQ(r.host.lastTexts, "1021 1022 1023");
+    }
+
+    // The pop-up's cancel still stops it; with no countdown left to protect,
+    // "NONE" is not watched at all.
+    Rig r;
     r.Line(kLow);
     r.Ticks(5);
-    r.monitor.OnPortChanged();
+    r.store.Put("Port", ValueKind::String, std::string("NONE", 5));
+    r.monitor.OnLineTick(r.store, 0);
     r.host.Take();
-    EXPECT_EQ(r.Line(kLow), Calls{"start"});
-    r.Ticks(1);
-    EXPECT_EQ(r.monitor.batteryLowSeconds(), 54u);
-    EXPECT_EQ(r.monitor.acFailSeconds(), 120u);
-
-    // A held countdown can be cancelled; a cancelled one is not resumed.
-    r.monitor.OnPortChanged();
     EXPECT_EQ(r.monitor.Cancel(), 1);
     EXPECT_EQ(r.host.Take(), (Calls{"stop", "log 1032"}));
-    r.monitor.OnPortChanged();
-    EXPECT_EQ(r.Line(kLow), Calls{});
+    r.host.probed.clear();
+    r.monitor.OnLineTick(r.store, 0);
+    EXPECT_EQ(r.host.probed, std::vector<std::string>{});
     EXPECT_FALSE(r.host.running);
 }

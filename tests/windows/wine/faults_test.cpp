@@ -1,12 +1,14 @@
-// Faults a pop-up, a second thread or another program could cause: the
-// countdown keeps to the clock, the exit does not wait for a hung pop-up, the
-// event log loses no entry, a foreign "Make Pager" message is ignored. The
+// Faults a pop-up, a second thread, another program or the user could cause:
+// the countdown keeps to the clock, also across a detection that finds
+// nothing; the exit does not wait for a hung pop-up, the event log loses no
+// entry, a foreign "Make Pager" message is ignored. The
 // sandbox's simulated port ttyS0 is COM1 (see WineTests.cmake).
 #include <windows.h>
 #include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <set>
@@ -32,6 +34,12 @@ std::vector<std::string> LogTexts() {
         out.push_back(colon == std::string::npos ? "<" + e + ">" : e.substr(colon + 3));
     }
     return out;
+}
+
+// The seconds of "ShutDown CountDown: %d seconds", or -1.
+int CountdownSeconds(HWND dlg) {
+    int n = -1;
+    return std::sscanf(ItemText(dlg, 1025).c_str(), "ShutDown CountDown: %d seconds", &n) == 1 ? n : -1;
 }
 
 bool LastLogged(const char* text) {
@@ -164,6 +172,41 @@ TEST(HalvoraFaults, TheCountdownEndsOnTimeWithAHungThenAMissingPopupAndTheExitWa
     h.proc.Kill();
     WriteQorDword("ShutDown", 0);
     WriteQorDword("Shutups", 0);
+}
+
+// With the battery low both lines are off, so Detect finds no port and stores
+// "NONE": the countdown goes on, and the power coming back on the line it ran
+// on still ends it.
+TEST(HalvoraFaults, DetectDuringBatteryLowFindsNothingYetThePowerReturnEndsTheCountdown) {
+    ResetLog();
+    WriteQorString("Port", "COM1");
+    for (const char* e : {"Power Fail Warning", "Power Restored", "Battery Low"}) WriteEvent(e, 0);
+    WriteQorDword("Enable Notification", 0);
+    WriteQorDword("Battery low life", 2);
+    WriteQorDword("Show Status", 0);
+    ASSERT_TRUE(SetLines("ttyS0", true, true));
+    Halvora h;
+    ASSERT_TRUE(h.Start());
+    ASSERT_TRUE(WaitFor([&] { return ItemText(h.dlg, 1023) == "System AC power: Normal"; }, 6000));
+
+    ASSERT_TRUE(SetLines("ttyS0", false, false));
+    ASSERT_TRUE(WaitFor([&] { return LastLogged("UPS battery low") && CountdownSeconds(h.dlg) > 0; }, 6000));
+    PostMessageA(h.dlg, WM_COMMAND, MAKEWPARAM(1059, BN_CLICKED), 0);
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (box = MessageBoxOf(h.proc.Id(), "Warning")) != nullptr; }, 15000));
+    EXPECT_EQ(ReadQorString("Port"), "NONE");
+    const int before = CountdownSeconds(h.dlg);
+    Pump(3000);
+    const int after = CountdownSeconds(h.dlg);
+    EXPECT_GE(before - after, 2) << before << " then " << after;
+    EXPECT_LE(before - after, 4) << before << " then " << after;
+
+    ASSERT_TRUE(SetLines("ttyS0", true, true));
+    EXPECT_TRUE(WaitFor([] { return LastLogged("AC power restored"); }, 6000));
+    EXPECT_TRUE(WaitFor([&] { return ItemText(h.dlg, 1025) == "ShutDown CountDown: none"; }, 3000));
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    h.Exit();
+    WriteQorString("Port", "COM1");
 }
 
 TEST(HalvoraFaults, TwoThreadsLoggingLoseNoEntry) {
