@@ -29,7 +29,10 @@ MainWin::MainWin(ConsoleDeps deps)
     : NCursesApplication(true), deps_(std::move(deps)), settings_(std::make_unique<UpsSettings>()),
       events_(deps_.eventPath) {
     if (deps_.machine_) {
-        line_ = std::make_unique<SerialLine>(Edition::Console);
+        auto serial = std::make_unique<SerialLine>(Edition::Console);
+        serial->attachWatch(&watch_);
+        serial_ = serial.get();
+        line_ = std::move(serial);
         shell_ = std::make_unique<SystemShell>();
 #ifdef QOR_HAVE_NOTIFY
         notifier_ = std::make_unique<NotifyDispatch>(*settings_, Edition::Console);
@@ -52,6 +55,7 @@ MainWin::MainWin(ConsoleDeps deps)
 
 MainWin::~MainWin() {
     stopTicks();
+    restTicksWith(nullptr);
     serveWhileWaiting(nullptr);
     statusBox_.reset();
     statusPanel_.reset();
@@ -65,6 +69,24 @@ void MainWin::tick() {
         settings_->saveRequest = 0;
     }
     engine_->consoleTick(*statusBox_);
+    followLine();
+}
+
+void MainWin::followLine() {
+    if (serial_ == nullptr) return;
+    int fd = serial_->isOpen() ? serial_->descriptor() : -1;
+    // The port is open after a tick only when the tick probed it.
+    if (fd >= 0) watch_.noteProbe(fd, settings_->upsState);
+    watch_.follow(fd);
+    if (watch_.pulses() != shownPulses_) {
+        shownPulses_ = watch_.pulses();
+        statusBox_->showPulses(shownPulses_);
+    }
+}
+
+bool MainWin::mayRest() const {
+    return watch_.watching() && settings_->upsState == AcOk && engine_->prevState() == AcOk &&
+           engine_->changeMask() == 0 && settings_->saveRequest == 0 && settings_->detectRequest == 0;
 }
 
 void MainWin::drawMainScreen() {
@@ -104,6 +126,7 @@ void MainWin::drawMainScreen() {
 int MainWin::run() {
     drawMainScreen();
     serveWhileWaiting(net_.get());
+    if (serial_ != nullptr) restTicksWith(this);
     startTicks(this, 2000, 1000);
     if (menuFits(::LINES, ::COLS)) {
         CMenu menu(*settings_, *this);
@@ -114,6 +137,7 @@ int MainWin::run() {
         }
     }
     stopTicks();
+    restTicksWith(nullptr);
     return 0;
 }
 
