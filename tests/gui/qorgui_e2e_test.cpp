@@ -289,6 +289,7 @@ TEST(QorguiE2E, CablePulledWhileIdleIsAConnectFail) {
     ASSERT_TRUE(screen.waitForWindow(15000));
     QImage shot;
     ASSERT_TRUE(waitForLamps(screen, "GGGr", shot, 6000)) << lamps(shot);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));  // the tick that sees nothing changed
     size_t probes = sb.controlLog("ttyS0").size();
     std::this_thread::sleep_for(std::chrono::milliseconds(4500));
     EXPECT_EQ(sb.controlLog("ttyS0").size(), probes) << "probes while idle on mains";
