@@ -442,23 +442,30 @@ static int observe(const char *port, struct counts *out)
  */
 static int wait_lines(const char *port, int mask)
 {
-    char path[512], dir[512];
-    if (port_file(path, sizeof path, port, "lines") || port_file(dir, sizeof dir, port, NULL))
+    char path[512], dir[512], gone[512];
+    if (port_file(path, sizeof path, port, "lines") || port_file(dir, sizeof dir, port, NULL) ||
+        port_file(gone, sizeof gone, port, "unplugged"))
         return -1;
     int in = (int)syscall(SYS_inotify_init1, IN_CLOEXEC);
     if (in < 0)
         return -1;
+    /* New files in the port's directory: `lines` where there was none, and
+     * `unplugged`, an adapter pulled out, which ends the wait with EIO as a
+     * hang-up does. Rewrites of other files are no new names and wake nobody. */
+    syscall(SYS_inotify_add_watch, in, dir, IN_CREATE | IN_MOVED_TO);
     struct counts start, now;
     int wd = -1, result = -1;
     for (int first = 1;; first = 0) {
-        /* The file itself (replaced by rename: its old inode reports the
-         * unlink), or the directory while there is no file. */
+        struct stat st;
+        if (sys_stat(gone, &st) == 0) {
+            errno = EIO;
+            break;
+        }
+        /* The file itself, replaced by rename: its old inode reports the unlink. */
         if (wd >= 0)
             syscall(SYS_inotify_rm_watch, in, wd);
         wd = (int)syscall(SYS_inotify_add_watch, in, path,
                           IN_MODIFY | IN_CLOSE_WRITE | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF);
-        if (wd < 0)
-            wd = (int)syscall(SYS_inotify_add_watch, in, dir, IN_CREATE | IN_MOVED_TO);
         if (observe(port, first ? &start : &now))
             break;
         if (!first && (((mask & TIOCM_CAR) && now.dcd != start.dcd) ||
