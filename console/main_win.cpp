@@ -27,7 +27,10 @@ void ConsoleEvents::recordEvent(int32_t kind) {
 
 MainWin::MainWin(ConsoleDeps deps)
     : NCursesApplication(true), deps_(std::move(deps)), settings_(std::make_unique<UpsSettings>()),
-      events_(deps_.eventPath) {
+      events_(deps_.eventPath), extra_(deps_.extraPath) {
+#ifdef QOR_HAVE_NOTIFY
+    NotifyDispatch* dispatch = nullptr;
+#endif
     if (deps_.machine_) {
         auto serial = std::make_unique<SerialLine>(Edition::Console);
         serial->attachWatch(&watch_);
@@ -35,7 +38,9 @@ MainWin::MainWin(ConsoleDeps deps)
         line_ = std::move(serial);
         shell_ = std::make_unique<SystemShell>();
 #ifdef QOR_HAVE_NOTIFY
-        notifier_ = std::make_unique<NotifyDispatch>(*settings_, Edition::Console);
+        auto own = std::make_unique<NotifyDispatch>(*settings_, Edition::Console);
+        dispatch = own.get();
+        notifier_ = std::move(own);
 #endif
     } else {
         line_ = std::make_unique<NoLine>();
@@ -46,6 +51,13 @@ MainWin::MainWin(ConsoleDeps deps)
     char mouse[kMouseLinkSize] = {};
     if (!deps_.mouseLinkPath.empty()) readMouseLink(mouse, sizeof mouse, deps_.mouseLinkPath.c_str());
     engine_->setMouseLink(mouse);
+    // The engine reads the ports where they are kept; the dispatch takes a
+    // copy of every version put in force.
+    engine_->setFurtherPorts(&extra_.settings(), &devices_, deps_.mouseLinkPath.c_str());
+#ifdef QOR_HAVE_NOTIFY
+    if (dispatch != nullptr) extra_.onChange([dispatch](const ExtraSettings& x) { dispatch->setExtraSettings(x); });
+#endif
+    extra_.load();
     engine_->setCountDownSec(60000);
     initSettings(*settings_, Edition::Console, deps_.settingsPath.c_str());
     engine_->setCountDownSec(minutesToSec(settings_->expBatMin));

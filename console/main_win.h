@@ -8,7 +8,9 @@
 #include <memory>
 #include <string>
 
+#include "device_identity.h"
 #include "engine_io.h"
+#include "extra_in_force.h"
 #include "front_end_files.h"
 #include "key_source.h"
 #include "line_watch.h"
@@ -53,6 +55,8 @@ public:
     ~MainWin() override;
 
     UpsSettings& settings() { return *settings_; }
+    // /etc/Qor.extra as in force; the options save it through here.
+    ExtraInForce& extra() { return extra_; }
     MonitorEngine& engine() { return *engine_; }
     const std::string& eventPath() const { return events_.path(); }
 
@@ -82,6 +86,8 @@ private:
     SystemClock clock_;
     std::unique_ptr<Shell> shell_;
     ConsoleEvents events_;
+    ExtraInForce extra_;
+    SystemDeviceIdentity devices_;
     std::unique_ptr<Notifier> notifier_;
     std::unique_ptr<MonitorEngine> engine_;
     std::unique_ptr<net::NetServer> net_;  // only with the network server's file

@@ -13,7 +13,7 @@ bool CMenuItem::action() {
             ::beep();  // too small a screen: say so rather than do nothing
             return false;
         }
-        COptionsMenu options(settings_);
+        COptionsMenu options(settings_, &app_.extra());
         options();
         return false;
     }
@@ -58,18 +58,28 @@ bool COptionsItem::action() {
     case Action::Pager:
         runPagerSetForm(settings_);
         break;
+    case Action::More:
+        if (extra_ != nullptr) runMoreSetForm(*extra_);
+        break;
     }
     return false;
 }
 
-COptionsMenu::COptionsMenu(UpsSettings& settings) : NCursesMenu(7, 19, 12, 2) {
-    auto** items = new NCursesMenuItem*[6];
+namespace {
+bool withMore(ExtraInForce* extra) { return extra != nullptr && ::LINES >= 20; }
+}  // namespace
+
+COptionsMenu::COptionsMenu(UpsSettings& settings, ExtraInForce* extra)
+    : NCursesMenu(withMore(extra) ? 8 : 7, 19, 12, 2) {
+    auto** items = new NCursesMenuItem*[7];
     items[0] = new COptionsItem("Back to Main ", COptionsItem::Action::Back, settings);
     items[1] = new COptionsItem("Characteristics ", COptionsItem::Action::Characteristics, settings);
     items[2] = new COptionsItem("Message Setting ", COptionsItem::Action::Messages, settings);
     items[3] = new COptionsItem("E-Mail Setting ", COptionsItem::Action::Email, settings);
     items[4] = new COptionsItem("Pager Setting ", COptionsItem::Action::Pager, settings);
-    items[5] = new NCursesMenuItem();
+    int n = 5;
+    if (withMore(extra)) items[n++] = new COptionsItem("More Settings ", COptionsItem::Action::More, settings, extra);
+    items[n] = new NCursesMenuItem();
     InitMenu(items, true, true);
     boldframe("Options", "Qor");
 }

@@ -3,6 +3,7 @@
 
 #include <cursesm.h>
 
+#include "extra_in_force.h"
 #include "ups_settings.h"
 
 namespace qor::console {
@@ -37,19 +38,22 @@ protected:
 
 class COptionsItem : public NCursesMenuItem {
 public:
-    enum class Action { Back, Characteristics, Messages, Email, Pager };
-    COptionsItem(const char* text, Action action, UpsSettings& settings)
-        : NCursesMenuItem(text), action_(action), settings_(settings) {}
+    enum class Action { Back, Characteristics, Messages, Email, Pager, More };
+    COptionsItem(const char* text, Action action, UpsSettings& settings, ExtraInForce* extra = nullptr)
+        : NCursesMenuItem(text), action_(action), settings_(settings), extra_(extra) {}
     bool action() override;
 
 private:
     Action action_;
     UpsSettings& settings_;
+    ExtraInForce* extra_;
 };
 
+// With `extra`, a sixth item, "More Settings ", edits /etc/Qor.extra when the
+// screen has the line it takes.
 class COptionsMenu : public NCursesMenu {
 public:
-    explicit COptionsMenu(UpsSettings& settings);
+    explicit COptionsMenu(UpsSettings& settings, ExtraInForce* extra = nullptr);
 
 protected:
     int getKey() override;

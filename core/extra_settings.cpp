@@ -185,8 +185,9 @@ const char* applyLine(const std::vector<std::string>& w, ExtraSettings& s, unsig
     return nullptr;
 }
 
-// A word as the parser reads it back.
-std::string quoted(const std::string& w) {
+}  // namespace
+
+std::string extraWord(const std::string& w) {
     bool plain = !w.empty();
     for (char c : w)
         if (c == ' ' || c == '\t' || c == '"' || c == '\\' || c == '#') plain = false;
@@ -198,6 +199,10 @@ std::string quoted(const std::string& w) {
     }
     return out + "\"";
 }
+
+namespace {
+
+std::string quoted(const std::string& w) { return extraWord(w); }
 
 void logLine(int priority, const char* path, const char* what) {
     char line[512];

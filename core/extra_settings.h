@@ -73,6 +73,10 @@ bool parseExtraSettings(const char* text, size_t len, ExtraSettings& out, char* 
 // The text that parses back into `s`.
 std::string formatExtraSettings(const ExtraSettings& s);
 
+// A word as the file writes it: quoted when it holds blanks, quotes,
+// backslashes or a '#', so that the parser reads back `w` itself.
+std::string extraWord(const std::string& w);
+
 // The event names of the file, comma-separated ("acfail,test"), or "all".
 std::string commandEventNames(unsigned events);
 

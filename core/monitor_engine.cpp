@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "bounded_text.h"
+#include "port_tables.h"
 
 namespace qor {
 
@@ -23,6 +24,39 @@ void MonitorEngine::setMouseLink(const char* text) {
     copyBounded(mouse_, text);
 }
 
+void MonitorEngine::setFurtherPorts(const ExtraSettings* extra, DeviceIdentity* ids, const char* mouseLinkPath) {
+    extra_ = extra;
+    ids_ = ids;
+    mouseLinkPath_ = mouseLinkPath != nullptr ? mouseLinkPath : "";
+}
+
+// Opens and probes one candidate; true when a UPS answers, the port then stays open.
+bool MonitorEngine::tryPort(const char* name) {
+    if (line_.open(name) < 0) return false;
+    if (line_.probeLine(clock_) != LineNoUps) {
+        s_.upsState = AcOk;
+        setText(s_.upsPort, name);
+        return true;
+    }
+    line_.close();
+    s_.upsState = NoUps;
+    return false;
+}
+
+// A further port may be any name for any device (a by-id link to the modem),
+// so it is kept from the mouse, modem and pager ports by what it leads to.
+// One that leads nowhere is not opened either.
+bool MonitorEngine::excludedDevice(const char* path) {
+    DeviceId port = ids_->identify(path);
+    if (!port.found) return true;
+    if (!mouseLinkPath_.empty() && sameDevice(port, ids_->identify(mouseLinkPath_.c_str()))) return true;
+    for (int32_t index : {s_.modemDevice, s_.pagerPort}) {
+        const char* other = portName(index);
+        if (std::strcmp(other, portName(kPortNone)) != 0 && sameDevice(port, ids_->identify(other))) return true;
+    }
+    return false;
+}
+
 int MonitorEngine::detectUps() {
     if (edition_ == Edition::Console) displayState_ = DisplayDetecting;
     if (line_.isOpen()) line_.close();
@@ -35,14 +69,15 @@ int MonitorEngine::detectUps() {
             s_.upsState = NoUps;
             continue;
         }
-        if (line_.open(name) < 0) continue;
-        if (line_.probeLine(clock_) != LineNoUps) {
-            s_.upsState = AcOk;
-            setText(s_.upsPort, name);
-            return 1;
+        if (tryPort(name)) return 1;
+    }
+    if (extra_ == nullptr || ids_ == nullptr) return -1;
+    for (const std::string& port : extra_->ports) {
+        if (excludedDevice(port.c_str())) {
+            s_.upsState = NoUps;
+            continue;
         }
-        line_.close();
-        s_.upsState = NoUps;
+        if (tryPort(port.c_str())) return 1;
     }
     return -1;
 }

@@ -5,7 +5,11 @@
 
 #include <cstdint>
 
+#include <string>
+
+#include "device_identity.h"
 #include "engine_io.h"
+#include "extra_settings.h"
 #include "ups_settings.h"
 
 namespace qor {
@@ -47,8 +51,14 @@ public:
     void setMouseLink(const char* text);
     const char* mouseLink() const { return mouse_; }
 
-    // Scans /dev/ttyS0 and /dev/ttyS1 (never the mouse, modem or pager port).
-    // 1 when a UPS answers, -1 when not.
+    // The further ports of /etc/Qor.extra, searched after the two standard
+    // ones; the settings stay the front-end's (nullptr: none). The mouse, modem
+    // and pager exclusions compare these ports as devices, through `ids`, with
+    // the device the mouse link `mouseLinkPath` leads to (empty: no mouse).
+    void setFurtherPorts(const ExtraSettings* extra, DeviceIdentity* ids, const char* mouseLinkPath);
+
+    // Scans /dev/ttyS0 and /dev/ttyS1 (never the mouse, modem or pager port),
+    // then the further ports in their order. 1 when a UPS answers, -1 when not.
     int detectUps();
     void pollLine(DesktopView* view = nullptr);
     void classifyChange(int32_t changeMask, int32_t cur);
@@ -86,6 +96,8 @@ public:
 private:
     void halt();
     void endOfTick();
+    bool tryPort(const char* name);
+    bool excludedDevice(const char* path);
     void publishState();
 
     Edition edition_;
@@ -97,6 +109,9 @@ private:
     Notifier* notifier_;
     StatusPublisher* publisher_ = nullptr;
     char mouse_[kMouseLinkSize] = {};
+    const ExtraSettings* extra_ = nullptr;
+    DeviceIdentity* ids_ = nullptr;
+    std::string mouseLinkPath_;
 
     int32_t prevState_ = 0;
     int32_t curBits_ = 0;

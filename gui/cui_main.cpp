@@ -58,7 +58,7 @@ CUIMain::CUIMain(QWidget* parent, const char* name, Qt::WindowFlags f)
     : CUIMain(MainWindowDeps{}, parent, name, f) {}
 
 CUIMain::CUIMain(MainWindowDeps deps, QWidget* parent, const char* name, Qt::WindowFlags f)
-    : QWidget(parent, f), deps_(std::move(deps)) {
+    : QWidget(parent, f), deps_(std::move(deps)), extra_(deps_.extraPath) {
     if (name != nullptr) setObjectName(QString::fromLatin1(name));
     setWindowTitle(tr("Brantel HalvoraQor"));
     setFixedSize(363, 229);
@@ -110,6 +110,12 @@ CUIMain::CUIMain(MainWindowDeps deps, QWidget* parent, const char* name, Qt::Win
     char mouse[kMouseLinkSize] = {};
     if (!deps_.mouseLinkPath.empty()) readMouseLink(mouse, sizeof mouse, deps_.mouseLinkPath.c_str());
     engine_->setMouseLink(mouse);
+    // The engine reads the ports where they are kept; the dispatch takes a
+    // copy of every version put in force.
+    engine_->setFurtherPorts(&extra_.settings(), &devices_, deps_.mouseLinkPath.c_str());
+    Notifier* notifier = deps_.notifier;
+    extra_.onChange([notifier](const ExtraSettings& x) { passExtraSettings(notifier, x); });
+    extra_.load();
 
     events_->load();
 

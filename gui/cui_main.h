@@ -12,6 +12,8 @@
 
 #include "artwork.h"
 #include "desktop_event_log.h"
+#include "device_identity.h"
+#include "extra_in_force.h"
 #include "front_end_files.h"
 #include "help_window.h"
 #include "line_watch.h"
@@ -65,6 +67,8 @@ public:
     ~CUIMain() override;
 
     UpsSettings& settings() { return *settings_; }
+    // /etc/Qor.extra as in force; the options save it through here.
+    ExtraInForce& extra() { return extra_; }
     const EventList& eventList() const { return events_->list(); }
     const MonitorEngine& engine() const { return *engine_; }
     const std::string& settingsPath() const { return deps_.settingsPath; }
@@ -116,6 +120,8 @@ private:
     std::unique_ptr<Clock> ownClock_;
     std::unique_ptr<Shell> ownShell_;
     std::unique_ptr<UpsSettings> settings_;
+    ExtraInForce extra_;
+    SystemDeviceIdentity devices_;
     std::unique_ptr<DesktopEventLog> events_;
     std::unique_ptr<Notifier> ownNotifier_;
     std::unique_ptr<MonitorEngine> engine_;

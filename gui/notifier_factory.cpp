@@ -15,4 +15,13 @@ std::unique_ptr<Notifier> makeDefaultNotifier(UpsSettings& settings) {
 #endif
 }
 
+void passExtraSettings(Notifier* notifier, const ExtraSettings& extra) {
+#ifdef QOR_HAVE_NOTIFY
+    if (auto* dispatch = dynamic_cast<NotifyDispatch*>(notifier)) dispatch->setExtraSettings(extra);
+#else
+    (void)notifier;
+    (void)extra;
+#endif
+}
+
 }  // namespace qor::gui

@@ -23,6 +23,7 @@
 #include "dialog_widgets.h"
 #include "field_text.h"
 #include "modem_setting.h"
+#include "more_settings.h"
 #include "qt3_font.h"
 
 namespace qor::gui {
@@ -47,13 +48,14 @@ QSpinBox* timeSpin(const char* name) {
 }  // namespace
 
 Qor::Qor(QWidget* parent, const char* name, bool modal, Qt::WindowFlags fl, CUIMain* mainWindow)
-    : QDialog(parent, fl), s_(mainWindow->settings()), events_(mainWindow->eventList()) {
+    : QDialog(parent, fl), s_(mainWindow->settings()), events_(mainWindow->eventList()),
+      extra_(&mainWindow->extra()) {
     build(name, modal);
 }
 
 Qor::Qor(QWidget* parent, const char* name, bool modal, Qt::WindowFlags fl, UpsSettings& settings,
-         const EventList& events)
-    : QDialog(parent, fl), s_(settings), events_(events) {
+         const EventList& events, ExtraInForce* extra)
+    : QDialog(parent, fl), s_(settings), events_(events), extra_(extra) {
     build(name, modal);
 }
 
@@ -108,6 +110,15 @@ QWidget* Qor::buildGeneral() {
     v->addSpacing(10);
     v->addWidget(group);
     v->addStretch();
+    if (extra_ != nullptr) {
+        auto* moreRow = new QHBoxLayout;
+        moreRow->addWidget(new QLabel(tr("Further ports, secure mail, commands, outage delay:")));
+        QPushButton* more = named<QPushButton>("MoreSettings", tr("More Settings..."));
+        connect(more, &QPushButton::clicked, this, &Qor::OnMoreSettings);
+        moreRow->addWidget(more);
+        moreRow->addStretch();
+        v->addLayout(moreRow);
+    }
     return page;
 }
 
@@ -356,6 +367,12 @@ void Qor::OnEmailMore() {
 void Qor::OnPagerMore() {
     CPagerMore dialog(this, "Pager Settings", true, Qt::WindowFlags(), &s_);
     dialog.run();
+}
+
+void Qor::OnMoreSettings() {
+    if (extra_ == nullptr) return;
+    CMoreSettings dialog(this, "More Settings", *extra_);
+    dialog.exec();
 }
 
 }  // namespace qor::gui

@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "event_log.h"
+#include "extra_in_force.h"
 #include "ups_settings.h"
 
 class QCheckBox;
@@ -34,7 +35,7 @@ public:
     Qor(QWidget* parent, const char* name, bool modal, Qt::WindowFlags fl, CUIMain* mainWindow);
     // The same on a record and event list of the caller's.
     Qor(QWidget* parent, const char* name, bool modal, Qt::WindowFlags fl, UpsSettings& settings,
-        const EventList& events);
+        const EventList& events, ExtraInForce* extra = nullptr);
 
     // Shows the dialog modally; on OK writes the widgets back. Always 1.
     int run();
@@ -45,6 +46,8 @@ public slots:
     void OnLan();
     void OnEmailMore();
     void OnPagerMore();
+    // "More Settings...": the further settings of /etc/Qor.extra.
+    void OnMoreSettings();
 
 private:
     void build(const char* name, bool modal);
@@ -59,6 +62,7 @@ private:
 
     UpsSettings& s_;
     const EventList& events_;
+    ExtraInForce* extra_ = nullptr;  // none: no "More Settings..." button
 
     QTabWidget* tabs_ = nullptr;
     QLabel* labelUPS_ = nullptr;

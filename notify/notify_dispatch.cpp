@@ -58,7 +58,8 @@ namespace {
 bool validCode(int32_t code) { return code >= 0 && code < kEventKinds; }
 
 // `s` is the worker's own copy of the settings record (see startWorkerIfIdle).
-void workerMain(std::shared_ptr<NotifyDispatch::State> st, std::shared_ptr<const UpsSettings> s) {
+void workerMain(std::shared_ptr<NotifyDispatch::State> st, std::shared_ptr<const UpsSettings> s,
+                std::shared_ptr<const ExtraSettings> x) {
     for (;;) {
         int32_t code = 0;
         // Taking the last code and clearing the busy flag are one step under
@@ -72,11 +73,11 @@ void workerMain(std::shared_ptr<NotifyDispatch::State> st, std::shared_ptr<const
 
         if (validCode(code) && !st->stopping()) {
             if (s->notifyFlags[2 * code + 1] != 0 && s->pagerEnable != 0) {
-                st->passes->pagerPass(code, *s);
+                st->passes->pagerPass(code, *s, *x);
                 st->pause(kPagerToMailPauseMs);
             }
             if (!st->stopping() && s->notifyFlags[2 * code] != 0 && s->mailEnable != 0)
-                st->passes->mailPass(code, *s);
+                st->passes->mailPass(code, *s, *x);
         }
 
         if (st->edition == Edition::Desktop || st->stopping()) {
@@ -96,9 +97,11 @@ SystemNotifyPasses::SystemNotifyPasses(Edition edition, NotifyEnv env) : env_(st
     }
 }
 
-void SystemNotifyPasses::pagerPass(int32_t code, const UpsSettings& s) { runPagerPass(code, s, env_); }
+void SystemNotifyPasses::pagerPass(int32_t code, const UpsSettings& s, const ExtraSettings&) {
+    runPagerPass(code, s, env_);
+}
 
-void SystemNotifyPasses::mailPass(int32_t code, const UpsSettings& s) {
+void SystemNotifyPasses::mailPass(int32_t code, const UpsSettings& s, const ExtraSettings&) {
     WarningMail mail(s, env_);
     mail.run(code);
 }
@@ -149,7 +152,9 @@ void NotifyDispatch::startWorkerIfIdle() {
             // codes of that start use this same copy.
             auto copy = std::make_shared<UpsSettings>(*settings_);
             terminateTexts(*copy);
-            std::thread(workerMain, st, std::shared_ptr<const UpsSettings>(std::move(copy))).detach();
+            auto extra = std::make_shared<const ExtraSettings>(extra_);
+            std::thread(workerMain, st, std::shared_ptr<const UpsSettings>(std::move(copy)), std::move(extra))
+                .detach();
         } catch (const std::exception&) {
             // No thread: the codes wait for the next tick with a change.
             gWorkerBusy.store(0);
@@ -157,6 +162,8 @@ void NotifyDispatch::startWorkerIfIdle() {
         }
     });
 }
+
+void NotifyDispatch::setExtraSettings(const ExtraSettings& x) { extra_ = x; }
 
 int NotifyDispatch::queued() const { return state_->queue.size(); }
 

@@ -8,19 +8,21 @@
 #include <memory>
 
 #include "engine_io.h"
+#include "extra_settings.h"
 #include "notify_env.h"
 #include "notify_queue.h"
 #include "ups_settings.h"
 
 namespace qor {
 
-// The two passes of one event, each given the worker's copy of the settings
-// record (taken on the main thread when the worker was started).
+// The two passes of one event, each given the worker's copies of the settings
+// record and of the further settings (taken on the main thread when the
+// worker was started).
 class NotifyPasses {
 public:
     virtual ~NotifyPasses() = default;
-    virtual void pagerPass(int32_t code, const UpsSettings& s) = 0;
-    virtual void mailPass(int32_t code, const UpsSettings& s) = 0;
+    virtual void pagerPass(int32_t code, const UpsSettings& s, const ExtraSettings& x) = 0;
+    virtual void mailPass(int32_t code, const UpsSettings& s, const ExtraSettings& x) = 0;
 };
 
 // The real passes: modem, pppd and SMTP.
@@ -28,8 +30,8 @@ class SystemNotifyPasses : public NotifyPasses {
 public:
     // `env.log` null: the edition's own outputs are used.
     SystemNotifyPasses(Edition edition, NotifyEnv env = NotifyEnv());
-    void pagerPass(int32_t code, const UpsSettings& s) override;
-    void mailPass(int32_t code, const UpsSettings& s) override;
+    void pagerPass(int32_t code, const UpsSettings& s, const ExtraSettings& x) override;
+    void mailPass(int32_t code, const UpsSettings& s, const ExtraSettings& x) override;
     const NotifyEnv& env() const { return env_; }
 
 private:
@@ -57,6 +59,10 @@ public:
     // only: it copies the settings record for the worker.
     void startWorkerIfIdle() override;
 
+    // The further settings in force from the next worker on (main thread,
+    // like the settings record: each worker takes its own copy as it starts).
+    void setExtraSettings(const ExtraSettings& x);
+
     int queued() const;
     // Waits until this dispatch's worker has ended; false on time-out.
     bool waitIdle(int timeoutMs) const;
@@ -67,6 +73,7 @@ public:
 
 private:
     UpsSettings* settings_;  // the front-end's record: main thread only
+    ExtraSettings extra_;     // main thread only, like the record
     std::shared_ptr<State> state_;
 };
 

@@ -3,6 +3,7 @@
 #include "form_launcher.h"
 
 #include "email_set_form.h"
+#include "more_set_form.h"
 #include "msg_set_form.h"
 #include "pager_set_form.h"
 #include "ups_set_form.h"
@@ -27,5 +28,6 @@ void runMsgSetForm(UpsSettings& settings) { runForm<CMsgSetForm>(settings); }
 void runEmailSetForm(UpsSettings& settings) { runForm<CEmailSetForm>(settings); }
 void runPagerSetForm(UpsSettings& settings) { runForm<CPagerSetForm>(settings); }
 void runViewLogForm(const char* eventPath) { runForm<CViewLogForm>(eventPath); }
+void runMoreSetForm(ExtraInForce& extra) { runForm<CMoreSetForm>(extra); }
 
 }  // namespace qor::console

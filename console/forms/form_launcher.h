@@ -3,6 +3,7 @@
 // ends and destroys it.
 #pragma once
 
+#include "extra_in_force.h"
 #include "ups_settings.h"
 
 namespace qor::console {
@@ -12,5 +13,6 @@ void runMsgSetForm(UpsSettings& settings);
 void runEmailSetForm(UpsSettings& settings);
 void runPagerSetForm(UpsSettings& settings);
 void runViewLogForm(const char* eventPath);
+void runMoreSetForm(ExtraInForce& extra);
 
 }  // namespace qor::console

@@ -4,7 +4,9 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -339,3 +341,126 @@ TEST(ConsoleE2E, OrdinaryUserGetsTheSuperuserMessage) {
 }
 
 }  // namespace
+
+namespace {
+
+double nowSeconds() {
+    return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+}
+
+// First open of each port's record, in seconds (0: never opened).
+double firstOpen(const Sandbox& sb, const std::string& port) {
+    std::string text = qor::sandbox::readFile(sb.path("serial/" + port + "/opens")).value_or("");
+    return text.empty() ? 0.0 : std::atof(text.c_str());
+}
+
+const char* const kUpsLink = "serial/by-id/usb-FTDI_UPS_A1B2-if00-port0";
+
+}  // namespace
+
+TEST(ConsoleE2E, UsbAdapterFoundAfterTheStandardPortsLostWhenPulledAndFoundAgainUnderItsNextName) {
+    QOR_SANDBOX_REQUIRE_ROOT();
+    Sandbox sb;
+    sb.port("ttyS0").port("ttyS1").port("ttyUSB0").port("ttyUSB1").unplugged("ttyUSB1");
+    sb.link(kUpsLink, "../../ttyUSB0");
+    sb.setLines("ttyUSB0", true, true);
+    sb.setLines("ttyUSB1", true, false);  // the mains are still out when it comes back
+    ASSERT_TRUE(sb.seedEtc("Qor.conf", settingsImage([](qor::UpsSettings& s) {
+        s.expBatMin = 1;
+        s.periodSec = 5;
+    })));
+    ASSERT_TRUE(sb.seedEtc("Qor.extra", std::string("PORT /dev/ttyUSB0\nPORT /dev/") + kUpsLink + "\n"));
+    ASSERT_TRUE(sb.startInTmux({QORCONSOLE}, console()));
+    ASSERT_TRUE(sb.waitForScreen("UPS is installed on: /dev/ttyUSB0", 6000)) << sb.screen();
+    // /dev/ttyS0, then /dev/ttyS1, then the list.
+    EXPECT_GT(firstOpen(sb, "ttyS0"), 0.0);
+    EXPECT_LE(firstOpen(sb, "ttyS0"), firstOpen(sb, "ttyS1"));
+    EXPECT_LE(firstOpen(sb, "ttyS1"), firstOpen(sb, "ttyUSB0"));
+
+    settle();
+    sb.setLines("ttyUSB0", true, false);
+    ASSERT_TRUE(sb.waitForScreen("System AC power : Fail", 4000)) << sb.screen();
+    settle();
+    ASSERT_EQ(kinds(sb), std::vector<int>{qor::EvAcFail});
+
+    // Pulled out: a lost UPS, as with a pulled cable during a mains failure.
+    ASSERT_EQ(sb.unplug("ttyUSB0"), 0);
+    ASSERT_TRUE(sb.waitForScreen("UPS is not installed!", 4000)) << sb.screen();
+    settle();
+    EXPECT_EQ(kinds(sb), (std::vector<int>{qor::EvAcFail, qor::EvAcRecoveried}));
+    EXPECT_TRUE(sb.haltLog().empty());
+
+    // Back under another number: found through its by-id link; the
+    // count-down runs from the new change to the halt.
+    ASSERT_EQ(sb.plug("ttyUSB1", kUpsLink), 0);
+    const double backAt = nowSeconds();
+    ASSERT_TRUE(sb.waitForScreen("Shutdown count down : ", 5000)) << sb.screen();
+    auto opened = sb.opens("ttyUSB1");
+    ASSERT_FALSE(opened.empty());
+    EXPECT_EQ(opened.front(), std::string("/dev/") + kUpsLink);
+    ASSERT_TRUE(waitUntil([&] { return !sb.haltLog().empty(); }, 80000, 200)) << sb.screen();
+    EXPECT_GE(sb.haltLog()[0].time, backAt + 55.0);
+    auto ctl = sb.controlLog("ttyUSB1");
+    ASSERT_FALSE(ctl.empty());
+    EXPECT_TRUE(ctl.back().dtr) << "the shutdown signal goes to the adapter found again";
+    // Found again during the failure: the lost UPS's change still in the
+    // mask, then the failure as a change of its own (as after a cable).
+    EXPECT_EQ(kinds(sb), (std::vector<int>{qor::EvAcFail, qor::EvAcRecoveried, qor::EvAcRecoveried, qor::EvAcFail}));
+    sb.sendKeys({"C-x"});
+    EXPECT_EQ(sb.waitExit(5000), 0);
+}
+
+TEST(ConsoleE2E, ALinkToTheModemPortIsNeverOpened) {
+    QOR_SANDBOX_REQUIRE_ROOT();
+    Sandbox sb;
+    sb.port("ttyS0").port("ttyS1").port("ttyUSB0");
+    sb.link("serial/by-id/usb-modem", "../../ttyS0");
+    sb.setLines("ttyS0", true, true);  // a modem's lines look like a UPS's
+    sb.setLines("ttyUSB0", true, true);
+    ASSERT_TRUE(sb.seedEtc("Qor.conf", settingsImage([](qor::UpsSettings& s) { s.modemDevice = 0; })));
+    ASSERT_TRUE(sb.seedEtc("Qor.extra", "PORT /dev/serial/by-id/usb-modem\nPORT /dev/ttyUSB0\n"));
+    ASSERT_TRUE(sb.startInTmux({QORCONSOLE}, console()));
+    ASSERT_TRUE(sb.waitForScreen("UPS is installed on: /dev/ttyUSB0", 6000)) << sb.screen();
+    EXPECT_TRUE(sb.opens("ttyS0").empty());
+    EXPECT_FALSE(sb.opens("ttyS1").empty());
+    sb.sendKeys({"C-x"});
+    EXPECT_EQ(sb.waitExit(5000), 0);
+}
+
+TEST(ConsoleE2E, MoreSettingsFormSaysWhatIsWrongThenSavesTheFileAndPutsItInForce) {
+    QOR_SANDBOX_REQUIRE_ROOT();
+    Sandbox sb;
+    sb.port("ttyUSB0");
+    sb.setLines("ttyUSB0", true, true);
+    ASSERT_TRUE(sb.seedEtc("Qor.conf", settingsImage(nullptr)));
+    ASSERT_TRUE(sb.startInTmux({QORCONSOLE}, console()));
+    ASSERT_TRUE(sb.waitForScreen("UPS is not installed!", 6000)) << sb.screen();
+    sb.sendKeys({"Enter", "Down", "Down", "Down", "Down", "Down"});
+    ASSERT_TRUE(sb.waitForScreen("More Settings", 3000)) << sb.screen();
+    sb.sendKeys({"Enter"});
+    ASSERT_TRUE(sb.waitForScreen("Further UPS ports", 3000)) << sb.screen();
+    // OK and Cancel come first in the field order, then the eight ports;
+    // 24 more fields lead round to OK again.
+    const std::vector<std::string> toOk(24, "Tab");
+    sb.sendKeys({"Tab", "Tab"});
+    sb.sendKeys({"ttyUSB0"}, true);
+    sb.sendKeys(toOk);
+    sb.sendKeys({"Enter"});
+    ASSERT_TRUE(sb.waitForScreen("Port 1: PORT takes one absolute path", 3000)) << sb.screen();
+    EXPECT_FALSE(sb.etcFile("Qor.extra").has_value());
+    sb.sendKeys({"Tab", "Tab"});
+    sb.sendKeys({"/dev/ttyUSB0"}, true);
+    sb.sendKeys(toOk);
+    sb.sendKeys({"Enter"});
+    // In force at once: the next scan finds the UPS on the new port.
+    ASSERT_TRUE(sb.waitForScreen("UPS is installed on: /dev/ttyUSB0", 4000)) << sb.screen();
+    auto text = sb.etcFile("Qor.extra");
+    ASSERT_TRUE(text.has_value());
+    EXPECT_NE(text->find("\nPORT /dev/ttyUSB0\n"), std::string::npos) << *text;
+    struct stat st {};
+    ASSERT_EQ(::stat(sb.path("etc-upper/Qor.extra").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    sb.sendKeys({"C-x"});
+    sb.sendKeys({"C-x"});
+    EXPECT_EQ(sb.waitExit(5000), 0);
+}

@@ -18,6 +18,7 @@ class FakeLine : public UpsLine {
 public:
     std::map<std::string, int> status;  // path -> modem-status word (absent: cannot open)
     std::vector<std::string> opened;    // every successful open, in order
+    std::vector<std::string> tried;     // every open, successful or not
     std::vector<int> lineWrites;        // every setLines mode
     int openCount = 0;                  // currently open descriptors
     std::string current;
@@ -26,7 +27,10 @@ public:
     void plug(const std::string& path, bool dcd, bool cts) {
         status[path] = (dcd ? kLineCar : 0) | (cts ? kLineCts : 0);
     }
+    // Pulled out: the port no longer opens and its open descriptor reads nothing.
+    void unplug(const std::string& path) { status.erase(path); }
     int open(const char* path) override {
+        tried.push_back(path);
         if (status.count(path) == 0) return -1;
         current = path;
         opened.push_back(path);
@@ -39,10 +43,27 @@ public:
         lineWrites.push_back(mode);
         return 0;
     }
-    int readStatus() override { return isOpen() ? status[current] : 0; }
+    int readStatus() override {
+        auto it = status.find(current);
+        return isOpen() && it != status.end() ? it->second : 0;
+    }
     void close() override {
         if (!current.empty()) --openCount;
         current.clear();
+    }
+};
+
+// Paths as devices: each path names the device it leads to (absent: nothing there).
+class FakeIdentity : public DeviceIdentity {
+public:
+    std::map<std::string, uint64_t> devices;
+    DeviceId identify(const char* path) override {
+        DeviceId id;
+        auto it = devices.find(path);
+        if (it == devices.end()) return id;
+        id.found = id.device = true;
+        id.a = it->second;
+        return id;
     }
 };
 

@@ -600,6 +600,9 @@ TEST_P(CableFlapping, AtMostOneUpsDescriptorAndNoneLeaked) {
     // line without probing.
     size_t now = sb.controlLog("ttyS0").size();
     ASSERT_TRUE(waitUntil([&] { return sb.controlLog("ttyS0").size() >= now + 2; }, 15000));
+    // The wait on the line (in the sandbox it holds a descriptor of its own)
+    // starts once the tick has ended.
+    waitUntil([&] { return openFds(pid, ports).all == base.all; }, 5000);
     Fds end = openFds(pid, ports);
     EXPECT_EQ(end.ups, 1);
     EXPECT_EQ(end.all, base.all) << "descriptors leaked";

@@ -8,18 +8,25 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstring>
+#include <fstream>
 
 #include "address_lists.h"
 #include "gui_fakes.h"
 #include "modem_setting.h"
+#include "more_settings.h"
 #include "options_dialog.h"
 #include "settings_file.h"
 
@@ -329,6 +336,77 @@ TEST(AddressLists, PagerNumbersTwoToTen) {
     EXPECT_STREQ(s.pagerNumbers[9], "1-800-555");
     EXPECT_STREQ(s.pagerNumbers[1], "");
     EXPECT_STREQ(s.pagerNumbers[0], "100");
+}
+
+}  // namespace
+}  // namespace qor::gui::test
+
+namespace qor::gui::test {
+namespace {
+
+TEST(MoreSettings, OpenedFromTheOptionsShowsTheFileSavesItOnOkAndSaysWhatIsWrong) {
+    if (geteuid() != 0) GTEST_SKIP() << "the file is root's";
+    QTemporaryDir dir;
+    const std::string path = dir.filePath(QStringLiteral("Qor.extra")).toStdString();
+    {
+        std::ofstream(path) << "PORT /dev/ttyUSB0\nMAIL-SECURITY starttls\nMAIL-USER me\nMAIL-PASSWORD s3cret\n"
+                               "COMMAND acfail /usr/local/bin/tell \"ups room\"\n";
+    }
+    ::chmod(path.c_str(), 0666);  // refused: anyone could have written it
+    ExtraInForce extra(path);
+    ASSERT_EQ(extra.load(), ExtraLoad::Refused);
+
+    UpsSettings s = defaults();
+    EventList events;
+    Qor options(nullptr, nullptr, true, Qt::WindowFlags(), s, events, &extra);
+    auto* more = child<QPushButton>(&options, "MoreSettings");
+    ASSERT_NE(more, nullptr);
+    Qor plain(nullptr, nullptr, true, Qt::WindowFlags(), s, events);
+    EXPECT_EQ(plain.findChild<QPushButton*>(QStringLiteral("MoreSettings")), nullptr);
+
+    CMoreSettings d(nullptr, "More Settings", extra);
+    EXPECT_EQ(d.windowTitle(), QStringLiteral("More Settings"));
+    EXPECT_TRUE(d.stateText().contains(QStringLiteral("refused"))) << d.stateText().toStdString();
+    auto* ports = child<QPlainTextEdit>(&d, "editPorts");
+    auto* password = child<QLineEdit>(&d, "editPassword");
+    auto* commands = child<QPlainTextEdit>(&d, "editCommands");
+    EXPECT_TRUE(ports->toPlainText().isEmpty()) << "a refused file's contents are not shown";
+    EXPECT_EQ(password->echoMode(), QLineEdit::Password);
+
+    ports->setPlainText(QStringLiteral("/dev/ttyUSB0\nttyUSB1"));
+    d.show();
+    d.accept();
+    EXPECT_TRUE(d.isVisible()) << "a fault keeps the dialog open";
+    EXPECT_EQ(d.stateText(), QStringLiteral("Port 2: PORT takes one absolute path"));
+
+    ports->setPlainText(QStringLiteral("/dev/ttyUSB0\n/dev/serial/by-id/usb-FTDI_UPS"));
+    child<QComboBox>(&d, "comboSecurity")->setCurrentIndex(1);
+    child<QLineEdit>(&d, "editUser")->setText(QStringLiteral("ups@example.org"));
+    password->setText(QStringLiteral("pass word"));
+    commands->setPlainText(QStringLiteral("acfail,test /usr/local/bin/tell --room \"ups room\""));
+    child<QSpinBox>(&d, "spinOutageDelay")->setValue(20);
+    saveArtifact(&d, "more_settings");
+    d.accept();
+    EXPECT_TRUE(d.isVisible()) << "the refused file is replaced only when asked twice";
+    EXPECT_TRUE(d.stateText().contains(QStringLiteral("OK again"))) << d.stateText().toStdString();
+    d.accept();
+    EXPECT_FALSE(d.isVisible());
+    EXPECT_EQ(extra.state(), ExtraLoad::Loaded);
+    EXPECT_EQ(extra.settings().ports,
+              (std::vector<std::string>{"/dev/ttyUSB0", "/dev/serial/by-id/usb-FTDI_UPS"}));
+    EXPECT_EQ(extra.settings().mailPassword, "pass word");
+    EXPECT_EQ(extra.settings().outageDelaySec, 20);
+    ASSERT_EQ(extra.settings().commands.size(), 1u);
+    EXPECT_EQ(extra.settings().commands[0].argv.back(), "ups room");
+    ExtraInForce reread(path);
+    EXPECT_EQ(reread.load(), ExtraLoad::Loaded) << "saved root's alone";
+    EXPECT_TRUE(reread.settings() == extra.settings());
+
+    // Opened again, it shows what is in force.
+    CMoreSettings again(nullptr, "More Settings", extra);
+    EXPECT_EQ(child<QPlainTextEdit>(&again, "editPorts")->toPlainText(),
+              QStringLiteral("/dev/ttyUSB0\n/dev/serial/by-id/usb-FTDI_UPS"));
+    EXPECT_EQ(child<QLineEdit>(&again, "editPassword")->text(), QStringLiteral("pass word"));
 }
 
 }  // namespace

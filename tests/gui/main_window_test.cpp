@@ -448,7 +448,8 @@ TEST(MainWindowDepsSafety, DefaultsReachNothingAndOnlySystemNamesTheMachine) {
     MainWindowDeps none;
     // Checked first and fatally: a window on the old defaults would open the
     // real ports and write /etc.
-    ASSERT_TRUE(none.settingsPath.empty() && none.eventPath.empty() && none.mouseLinkPath.empty());
+    ASSERT_TRUE(none.settingsPath.empty() && none.eventPath.empty() && none.mouseLinkPath.empty() &&
+                none.extraPath.empty());
     ASSERT_TRUE(none.netConfigPath.empty()) << "no server on the machine's loopback";
     ASSERT_TRUE(none.helpFiles.history.isEmpty() && none.helpFiles.bookmarks.isEmpty());
     ASSERT_EQ(none.line, nullptr);
@@ -459,6 +460,7 @@ TEST(MainWindowDepsSafety, DefaultsReachNothingAndOnlySystemNamesTheMachine) {
     EXPECT_EQ(machine.eventPath, "/etc/Qor.event");
     EXPECT_EQ(machine.mouseLinkPath, "/dev/mouse");
     EXPECT_EQ(machine.netConfigPath, "/etc/Qor.net");
+    EXPECT_EQ(machine.extraPath, "/etc/Qor.extra");
     EXPECT_EQ(machine.helpFiles.history, QStringLiteral("/etc/Qor.his"));
 
     // On the stand-ins no port answers and the count-down can never run a command.

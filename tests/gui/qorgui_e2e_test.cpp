@@ -274,6 +274,70 @@ TEST(QorguiE2E, TerminatingSignalClosesTheWindowAndSavesTheLog) {
     child->wait(5000);
 }
 
+TEST(QorguiE2E, UsbAdapterPulledOutIsALostUpsAndFoundAgainUnderItsNextNameUpToTheHalt) {
+    QOR_SANDBOX_REQUIRE_ROOT();
+    const char* upsLink = "serial/by-id/usb-FTDI_UPS_A1B2-if00-port0";
+    Sandbox sb;
+    ASSERT_TRUE(sb.ok());
+    sb.port("ttyS0").port("ttyS1").port("ttyUSB0").port("ttyUSB1").unplugged("ttyUSB1");
+    sb.link(upsLink, "../../ttyUSB0");
+    sb.setLines("ttyUSB0", true, true);
+    sb.setLines("ttyUSB1", true, false);
+    ASSERT_TRUE(sb.seedEtc("Qor.conf", settingsBytes(1, 1, 5)));
+    ASSERT_TRUE(sb.seedEtc("Qor.extra", std::string("PORT /dev/ttyUSB0\nPORT /dev/") + upsLink + "\n"));
+    auto child = sb.start({ON_XVFB, sb.dir(), QORGUI_PATH});
+    ASSERT_NE(child, nullptr);
+    Screen screen(sb);
+    ASSERT_TRUE(screen.waitForWindow(15000));
+    QImage shot;
+    ASSERT_TRUE(waitForLamps(screen, "GGGr", shot, 8000)) << lamps(shot);
+    auto usb0 = sb.opens("ttyUSB0");
+    ASSERT_FALSE(usb0.empty());
+    EXPECT_EQ(usb0.front(), "/dev/ttyUSB0");
+    EXPECT_FALSE(sb.opens("ttyS0").empty());
+    EXPECT_FALSE(sb.opens("ttyS1").empty());
+
+    // Pulled out on mains power: as a pulled cable, "Connect Fail".
+    ASSERT_EQ(sb.unplug("ttyUSB0"), 0);
+    ASSERT_TRUE(waitForLamps(screen, "gggg", shot, 6000)) << lamps(shot);
+    ASSERT_EQ(sb.plug("ttyUSB0", upsLink), 0);
+    ASSERT_TRUE(waitForLamps(screen, "GGGr", shot, 6000)) << lamps(shot);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+
+    // Pulled out during a mains failure, back as ttyUSB1 through its by-id link.
+    sb.setLines("ttyUSB0", true, false);
+    ASSERT_TRUE(waitForLamps(screen, "GrGG", shot, 6000)) << lamps(shot);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    ASSERT_EQ(sb.unplug("ttyUSB0"), 0);
+    ASSERT_TRUE(waitForLamps(screen, "gggg", shot, 6000)) << lamps(shot);
+    Screen::save(shot, "usb_pulled_out");
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    ASSERT_EQ(sb.plug("ttyUSB1", upsLink), 0);
+    const double backAt = nowSec();
+    ASSERT_TRUE(waitForLamps(screen, "GrGG", shot, 6000)) << lamps(shot);
+    Screen::save(shot, "usb_found_again");
+    auto usb1 = sb.opens("ttyUSB1");
+    ASSERT_FALSE(usb1.empty());
+    EXPECT_EQ(usb1.front(), std::string("/dev/") + upsLink);
+
+    ASSERT_TRUE(waitUntil([&] { return !sb.haltLog().empty(); }, 80000, 100));
+    EXPECT_GE(sb.haltLog()[0].time, backAt + 57.0);
+    auto ctl = sb.controlLog("ttyUSB1");
+    ASSERT_FALSE(ctl.empty());
+    EXPECT_TRUE(ctl.back().dtr);
+    EXPECT_EQ(sb.waitExit(15000), 0);
+    auto log = sb.etcFile("Qor.event");
+    ASSERT_TRUE(log.has_value());
+    std::vector<int32_t> kinds;
+    for (const auto& e : records(*log)) kinds.push_back(e.kind);
+    // The events of a cable pulled and put back: on mains power "Connect Fail"
+    // and "AC Fail" when found again; during the failure "AC Recoveried",
+    // then, found again, "AC Fail" once the failure is a change of its own.
+    EXPECT_EQ(kinds, (std::vector<int32_t>{qor::EvConnectFail, qor::EvAcFail, qor::EvAcFail, qor::EvAcRecoveried,
+                                           qor::EvAcRecoveried, qor::EvAcFail}));
+    child->wait(5000);
+}
+
 // On mains the window waits for the line instead of ticking; a cable pulled
 // then is still a "Connect Fail" and the not-installed panel at once, and
 // the UPS found again reads as "AC Fail", as on every tick.

@@ -61,9 +61,10 @@ public:
         char kind;  // 'p' pager, 'm' mail
         int32_t code;
         std::string text;  // the warning text of the copy the pass got
+        int commandTimeout;  // from the further settings' copy
     };
-    void pagerPass(int32_t code, const UpsSettings& s) override { record('p', code, s); }
-    void mailPass(int32_t code, const UpsSettings& s) override { record('m', code, s); }
+    void pagerPass(int32_t code, const UpsSettings& s, const ExtraSettings& x) override { record('p', code, s, x); }
+    void mailPass(int32_t code, const UpsSettings& s, const ExtraSettings& x) override { record('m', code, s, x); }
 
     std::vector<Call> calls() const {
         std::lock_guard<std::mutex> g(m_);
@@ -90,9 +91,9 @@ public:
     std::function<void()> duringPass;
 
 private:
-    void record(char kind, int32_t code, const UpsSettings& s) {
+    void record(char kind, int32_t code, const UpsSettings& s, const ExtraSettings& x) {
         std::unique_lock<std::mutex> g(m_);
-        calls_.push_back({kind, code, s.msgAcFail});
+        calls_.push_back({kind, code, s.msgAcFail, x.commandTimeoutSec});
         ++entered_;
         cv_.notify_all();
         cv_.wait(g, [&] { return !held_; });
@@ -230,6 +231,9 @@ TEST(NotifyWorker, ProducerAndWorkerRaceWithoutStrandingACode) {
 TEST(NotifyWorker, BothPassesOfAStartUseTheCopyTakenAsTheWorkerStarted) {
     Rig r(Edition::Console);
     setText(r.s.msgAcFail, "first");
+    ExtraSettings x;
+    x.commandTimeoutSec = 1;
+    r.dispatch->setExtraSettings(x);
     // The front-end edits the record while the pager pass runs (the test
     // holds the pass so the edit lands in the middle of it): the passes of
     // this start keep the copy the start took, the next start sees the edit.
@@ -238,6 +242,8 @@ TEST(NotifyWorker, BothPassesOfAStartUseTheCopyTakenAsTheWorkerStarted) {
     r.dispatch->startWorkerIfIdle();
     ASSERT_TRUE(r.passes->waitEntered(1, 5000));
     setText(r.s.msgAcFail, "second");
+    x.commandTimeoutSec = 2;
+    r.dispatch->setExtraSettings(x);
     r.passes->release();
     ASSERT_TRUE(r.dispatch->waitIdle(5000));
     r.dispatch->queueEvent(EvAcFail);
@@ -249,6 +255,7 @@ TEST(NotifyWorker, BothPassesOfAStartUseTheCopyTakenAsTheWorkerStarted) {
     EXPECT_EQ(calls[1].text, "first");
     EXPECT_EQ(calls[2].text, "second");
     EXPECT_EQ(calls[3].text, "second");
+    for (size_t i = 0; i < 4; ++i) EXPECT_EQ(calls[i].commandTimeout, i < 2 ? 1 : 2) << i;
 }
 
 // Every text field of the record, the engine's upsPort among them.
@@ -269,8 +276,8 @@ std::vector<char*> textFields(UpsSettings& s) {
 // hold one generation of edits throughout.
 class ReadingPasses : public NotifyPasses {
 public:
-    void pagerPass(int32_t, const UpsSettings& s) override { read(s); }
-    void mailPass(int32_t, const UpsSettings& s) override { read(s); }
+    void pagerPass(int32_t, const UpsSettings& s, const ExtraSettings&) override { read(s); }
+    void mailPass(int32_t, const UpsSettings& s, const ExtraSettings&) override { read(s); }
     std::atomic<int> passes{0}, torn{0};
 
 private:

@@ -23,6 +23,7 @@ from sandbox import Sandbox, wait_until  # noqa: E402
 CONSOLE_FILES = [
     "usr/sbin/qorconsole",
     "usr/share/man/man8/qorconsole.8.gz",
+    "usr/share/man/man5/qor.conf.5.gz",
     "lib/systemd/system/qorconsole.service",
     "usr/share/doc/qor/copyright",
     "usr/share/doc/qor/changelog.gz",

@@ -75,6 +75,7 @@ class Sandbox:
         os.makedirs(self.path("etc-upper"), exist_ok=True)
         self.ports = []
         self.mouse_target = None
+        self.options = []  # --unplugged and --link
         self.proc = None
         self.tmux_used = False
 
@@ -103,6 +104,16 @@ class Sandbox:
 
     def mouse(self, target):
         self.mouse_target = target
+        return self
+
+    def unplugged(self, name):
+        """A USB adapter (ttyUSBn, ttyACMn) that starts pulled out."""
+        self.options += ["--unplugged", name]
+        return self
+
+    def link(self, dev_path, target):
+        """/dev/DEV_PATH becomes a link to target."""
+        self.options += ["--link", dev_path + "=" + target]
         return self
 
     def ppp_mode(self, mode):
@@ -135,7 +146,7 @@ class Sandbox:
             a += ["--port", p]
         if self.mouse_target:
             a += ["--mouse", self.mouse_target]
-        return a + ["--"] + list(cmd)
+        return a + self.options + ["--"] + list(cmd)
 
     def run(self, cmd, timeout=20, **kw):
         """Runs cmd to its end: CompletedProcess with .returncode and .stdout (text, stderr merged)."""
@@ -186,6 +197,14 @@ class Sandbox:
                               stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                               stdin=subprocess.DEVNULL, text=True, timeout=timeout)
 
+    def unplug(self, name):
+        """Pulls USB adapter name out of the running sandbox."""
+        return subprocess.run([self.script, "--unplug", self.dir, name]).returncode
+
+    def plug(self, name, dev_link=None):
+        """Puts it (back) in; dev_link (e.g. serial/by-id/x) then leads to it."""
+        return subprocess.run([self.script, "--plug", self.dir, name] + ([dev_link] if dev_link else [])).returncode
+
     def host_pid(self):
         pid = _read(self.path("sandbox.pid"), "").strip()
         if not pid.isdigit():
@@ -231,6 +250,10 @@ class Sandbox:
 
     def control_log(self, port):
         return parse_control_log(_read(self.path("serial/%s/control.log" % port), ""))
+
+    def opens(self, port):
+        """Every open of a simulated port (also failed ones): the paths as given."""
+        return [l.split(" ", 1)[1] for l in _read(self.path("serial/%s/opens" % port), "").splitlines() if " " in l]
 
     def written(self, port):
         return _read(self.path("serial/%s/written" % port), b"", binary=True)

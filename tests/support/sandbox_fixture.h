@@ -417,8 +417,9 @@ public:
 
     // ---- set-up (before the program starts) ----
 
-    // Simulates /dev/NAME (ttyS0..ttyS3, modem). exec: a command that gets the
-    // pty master as stdin/stdout (e.g. a modem emulator); empty: bytes are drained.
+    // Simulates /dev/NAME (ttyS0..ttyS3, modem, or a USB adapter ttyUSBn /
+    // ttyACMn). exec: a command that gets the pty master as stdin/stdout (e.g.
+    // a modem emulator); empty: bytes are drained.
     Sandbox& port(const std::string& name, const std::string& exec = "")
     {
         std::filesystem::create_directories(path("serial/" + name));
@@ -429,6 +430,18 @@ public:
     Sandbox& mouse(const std::string& target)
     {
         mouse_ = target;
+        return *this;
+    }
+    // A USB adapter that starts pulled out (plug() puts it in).
+    Sandbox& unplugged(const std::string& name)
+    {
+        extra_.insert(extra_.end(), {"--unplugged", name});
+        return *this;
+    }
+    // /dev/PATH becomes a link to target, e.g. link("serial/by-id/x", "../../ttyS1").
+    Sandbox& link(const std::string& devPath, const std::string& target)
+    {
+        extra_.insert(extra_.end(), {"--link", devPath + "=" + target});
         return *this;
     }
     // up, never, fail (anything else: the stand-in exits 0 at once).
@@ -479,6 +492,7 @@ public:
             a.push_back("--mouse");
             a.push_back(mouse_);
         }
+        a.insert(a.end(), extra_.begin(), extra_.end());
         a.push_back("--");
         a.insert(a.end(), argv.begin(), argv.end());
         return a;
@@ -623,7 +637,29 @@ public:
         return c->wait(1000);
     }
 
+    // Pulls USB adapter NAME out of the running sandbox, or puts it (back) in,
+    // with devLink (e.g. "serial/by-id/x") then leading to it. 0 on success.
+    int unplug(const std::string& name) const { return hotplug("--unplug", name, ""); }
+    int plug(const std::string& name, const std::string& devLink = "") const
+    {
+        return hotplug("--plug", name, devLink);
+    }
+
     // ---- what happened ----
+
+    // Every open of a simulated port, also those that failed: the paths as given.
+    std::vector<std::string> opens(const std::string& port) const
+    {
+        std::vector<std::string> out;
+        std::istringstream in(readFile(path("serial/" + port + "/opens")).value_or(""));
+        std::string line;
+        while (std::getline(in, line)) {
+            size_t sp = line.find(' ');
+            if (sp != std::string::npos)
+                out.push_back(line.substr(sp + 1));
+        }
+        return out;
+    }
 
     std::vector<CallRecord> haltLog() const { return parseCallLog(readFile(path("halt.log")).value_or("")); }
     std::vector<CallRecord> pppdLog() const { return parseCallLog(readFile(path("pppd.log")).value_or("")); }
@@ -654,6 +690,19 @@ public:
     }
 
 private:
+    int hotplug(const char* what, const std::string& name, const std::string& devLink) const
+    {
+        std::vector<std::string> a{script(), what, dir_, name};
+        if (!devLink.empty())
+            a.push_back(devLink);
+        auto c = spawn(a);
+        if (!c)
+            return -1;
+        c->closeIn();
+        c->readAll(5000);
+        return c->wait(5000);
+    }
+
     bool waitReady(int timeoutMs, Child* c)
     {
         return waitUntil(
@@ -693,6 +742,7 @@ private:
     std::string dir_;
     std::vector<std::string> ports_;
     std::string mouse_;
+    std::vector<std::string> extra_; // --unplugged and --link options
     bool tmux_ = false;
 };
 

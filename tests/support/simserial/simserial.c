@@ -4,6 +4,11 @@
  *
  * A port NAME is simulated when $SIMSERIAL_DIR/NAME/ exists; its data path is
  * the pty slave named in $SIMSERIAL_DIR/NAME/pty (held open by simport).
+ * USB adapters (/dev/ttyUSBn, /dev/ttyACMn) are ports too, reached by their
+ * name or through any link to it (/dev/serial/by-id/...); while
+ * $SIMSERIAL_DIR/NAME/unplugged exists the adapter is pulled out: opens fail
+ * with ENOENT and the modem-line ioctls of a descriptor still open with EIO.
+ * Every open of a simulated port is recorded in $SIMSERIAL_DIR/NAME/opens.
  * Modem-line ioctls on a descriptor of such a pty are answered here:
  *   inputs  (DCD, CTS, RI, DSR) come from $SIMSERIAL_DIR/NAME/lines, their
  *   transitions are counted in $SIMSERIAL_DIR/NAME/icount (TIOCGICOUNT,
@@ -135,20 +140,73 @@ static ssize_t read_small(const char *path, char *buf, size_t cap)
     return n;
 }
 
+static int write_all(int fd, const char *buf, size_t len);
+
 /* ---- ports --------------------------------------------------------------- */
 
 static const char *const port_names[] = {"ttyS0", "ttyS1", "ttyS2", "ttyS3", "modem"};
 #define PORT_COUNT (sizeof port_names / sizeof port_names[0])
+#define NAME_CAP 16
 
-/* Returns the port name for a device path we take over, or NULL. */
-static const char *port_of_path(const char *path)
+/* ttyUSBn and ttyACMn, n of one or two digits: the names USB adapters get. */
+static int is_usb_name(const char *name)
+{
+    const char *d;
+    if (strncmp(name, "ttyUSB", 6) == 0)
+        d = name + 6;
+    else if (strncmp(name, "ttyACM", 6) == 0)
+        d = name + 6;
+    else
+        return 0;
+    size_t n = strlen(d);
+    if (n < 1 || n > 2)
+        return 0;
+    for (size_t i = 0; i < n; i++)
+        if (d[i] < '0' || d[i] > '9')
+            return 0;
+    return 1;
+}
+
+/* Copies the port name of a /dev path we take over into name; -1 when not ours. */
+static int port_name_of(const char *path, char *name)
 {
     if (!path || strncmp(path, "/dev/", 5) != 0)
-        return NULL;
+        return -1;
     for (size_t i = 0; i < PORT_COUNT; i++)
-        if (strcmp(path + 5, port_names[i]) == 0)
-            return port_names[i];
-    return NULL;
+        if (strcmp(path + 5, port_names[i]) == 0) {
+            memcpy(name, port_names[i], strlen(port_names[i]) + 1);
+            return 0;
+        }
+    if (!is_usb_name(path + 5))
+        return -1;
+    memcpy(name, path + 5, strlen(path + 5) + 1);
+    return 0;
+}
+
+/*
+ * The port a path names, directly or through links under /dev (the kernel
+ * resolves them: an O_PATH open reads nothing and opens no device).
+ */
+static int port_of_path(const char *path, char *name)
+{
+    if (port_name_of(path, name) == 0)
+        return 0;
+    if (!path || strncmp(path, "/dev/", 5) != 0)
+        return -1;
+    struct stat st;
+    if (syscall(SYS_newfstatat, AT_FDCWD, path, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISLNK(st.st_mode))
+        return -1;
+    int fd = (int)syscall(SYS_openat, AT_FDCWD, path, O_PATH | O_CLOEXEC, 0);
+    if (fd < 0)
+        return -1;
+    char proc[64] = "/proc/self/fd/", resolved[256];
+    append_uint(proc, sizeof proc, (unsigned long)fd, 1);
+    ssize_t n = syscall(SYS_readlinkat, AT_FDCWD, proc, resolved, sizeof resolved - 1);
+    close(fd);
+    if (n <= 0)
+        return -1;
+    resolved[n] = '\0';
+    return port_name_of(resolved, name);
 }
 
 static int port_file(char *buf, size_t cap, const char *port, const char *leaf)
@@ -200,20 +258,83 @@ static int port_is_configured(const char *port)
            S_ISDIR(st.st_mode);
 }
 
-/* Maps an open descriptor to its simulated port, or NULL. */
-static const char *port_of_fd(int fd)
+static int fd_is_port(const char *port, const struct stat *st)
+{
+    char slave[256];
+    struct stat pst;
+    return port_slave(port, slave, sizeof slave, &pst) == 0 && pst.st_rdev == st->st_rdev;
+}
+
+/* Maps an open descriptor to its simulated port (name filled in), or -1. */
+static int port_of_fd(int fd, char *name)
 {
     struct stat st;
     if (syscall(SYS_fstat, fd, &st) != 0 || !is_pty_slave(&st))
-        return NULL;
-    for (size_t i = 0; i < PORT_COUNT; i++) {
-        char slave[256];
-        struct stat pst;
-        if (port_slave(port_names[i], slave, sizeof slave, &pst) == 0 &&
-            pst.st_rdev == st.st_rdev)
-            return port_names[i];
+        return -1;
+    for (size_t i = 0; i < PORT_COUNT; i++)
+        if (fd_is_port(port_names[i], &st)) {
+            memcpy(name, port_names[i], strlen(port_names[i]) + 1);
+            return 0;
+        }
+    /* USB adapters: whichever are configured in $SIMSERIAL_DIR. */
+    const char *dir = getenv("SIMSERIAL_DIR");
+    if (!dir || !*dir)
+        return -1;
+    int dfd = (int)syscall(SYS_openat, AT_FDCWD, dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+    if (dfd < 0)
+        return -1;
+    char buf[2048];
+    int found = -1;
+    for (;;) {
+        long n = syscall(SYS_getdents64, dfd, buf, sizeof buf);
+        if (n <= 0)
+            break;
+        for (long off = 0; off < n && found < 0;) {
+            const char *ent = buf + off + 19; /* d_name of struct linux_dirent64 */
+            unsigned short reclen;
+            memcpy(&reclen, buf + off + 16, sizeof reclen);
+            if (is_usb_name(ent) && fd_is_port(ent, &st)) {
+                memcpy(name, ent, strlen(ent) + 1);
+                found = 0;
+            }
+            off += reclen;
+        }
+        if (found == 0)
+            break;
     }
-    return NULL;
+    close(dfd);
+    return found;
+}
+
+static int port_unplugged(const char *port)
+{
+    char path[512];
+    struct stat st;
+    return port_file(path, sizeof path, port, "unplugged") == 0 && sys_stat(path, &st) == 0;
+}
+
+/* One line per open of a simulated port: "<epoch s>.<us> <path as given>". */
+static void record_open(const char *port, const char *given)
+{
+    char path[512];
+    if (port_file(path, sizeof path, port, "opens"))
+        return;
+    int fd = sys_open(path, O_WRONLY | O_CREAT | O_APPEND, 0644);
+    if (fd < 0)
+        return;
+    struct timespec ts;
+    clock_gettime(CLOCK_REALTIME, &ts);
+    char rec[400];
+    rec[0] = '\0';
+    append_uint(rec, sizeof rec, (unsigned long)ts.tv_sec, 1);
+    append(rec, sizeof rec, ".");
+    append_uint(rec, sizeof rec, (unsigned long)(ts.tv_nsec / 1000), 6);
+    append(rec, sizeof rec, " ");
+    if (append(rec, sizeof rec, given))
+        append(rec, sizeof rec, "(path too long)");
+    append(rec, sizeof rec, "\n");
+    write_all(fd, rec, strlen(rec));
+    close(fd);
 }
 
 /* Parses "DCD=1 CTS=0 RI=0 DSR=0 RTS=1 DTR=0" into TIOCM_* bits. */
@@ -510,10 +631,15 @@ static void log_read(const char *port)
 /* Opens a port path; returns -2 when the path is not ours. */
 static int open_port(const char *path, int flags, mode_t mode)
 {
-    const char *port = port_of_path(path);
-    if (!port)
+    char port[NAME_CAP];
+    if (port_of_path(path, port))
         return -2;
     if (!port_is_configured(port)) {
+        errno = ENOENT;
+        return -1;
+    }
+    record_open(port, path);
+    if (port_unplugged(port)) {
         errno = ENOENT;
         return -1;
     }
@@ -645,7 +771,8 @@ static int fopen_flags(const char *mode)
 
 static FILE *fopen_port(const char *path, const char *mode, int *ours)
 {
-    *ours = port_of_path(path) != NULL;
+    char port[NAME_CAP];
+    *ours = port_of_path(path, port) == 0;
     if (!*ours)
         return NULL;
     int flags = mode ? fopen_flags(mode) : -1;
@@ -696,8 +823,12 @@ EXPORT int ioctl(int fd, unsigned long req, ...)
 
     if (req == TIOCMGET || req == TIOCMSET || req == TIOCMBIS || req == TIOCMBIC ||
         req == TIOCMIWAIT || req == TIOCGICOUNT) {
-        const char *port = port_of_fd(fd);
-        if (port) {
+        char port[NAME_CAP];
+        if (port_of_fd(fd, port) == 0) {
+            if (port_unplugged(port)) {
+                errno = EIO; /* as an adapter's descriptor after it was pulled out */
+                return -1;
+            }
             if ((req == TIOCMIWAIT || req == TIOCGICOUNT) && refuses_miwait(port)) {
                 errno = ENOTTY;
                 return -1;
