@@ -66,7 +66,10 @@ void restTicksWith(TickRest* rest) {
     g_resting = false;
 }
 
-int readKey(WINDOW* win) {
+int readKey(WINDOW* win) { return readKeyFor(win, -1); }
+
+int readKeyFor(WINDOW* win, int maxWaitMs) {
+    auto giveUp = SteadyClock::now() + std::chrono::milliseconds(maxWaitMs < 0 ? 0 : maxWaitMs);
     for (;;) {
         if (g_quit) return kQuitKey;
         if (g_handler != nullptr && g_rest != nullptr) {
@@ -100,6 +103,11 @@ int readKey(WINDOW* win) {
                          {g_service != nullptr ? g_service->pollFd() : -1, POLLIN, 0},
                          {g_handler != nullptr && g_rest != nullptr ? g_rest->wakeFd() : -1, POLLIN, 0}};
         int waitMs = g_handler != nullptr && !g_resting ? g_schedule.msUntilDue(SteadyClock::now()) : -1;
+        if (maxWaitMs >= 0) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(giveUp - SteadyClock::now()).count();
+            if (left <= 0) return ERR;
+            if (waitMs < 0 || waitMs > left) waitMs = static_cast<int>(left);
+        }
         int n = ::poll(fds, 4, waitMs);
         if (n < 0 && errno != EINTR) return kQuitKey;  // cannot wait at all: leave cleanly
         if (n > 0 && (fds[0].revents & POLLIN)) drainWake();

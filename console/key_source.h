@@ -45,6 +45,9 @@ void serveWhileWaiting(PolledService* service);
 
 // Reads one key from `win` (menus and forms call this from their getKey()).
 int readKey(WINDOW* win);
+// The same, but gives up with ERR after `maxWaitMs` without a key (ticks
+// still run meanwhile), for screens that show progress.
+int readKeyFor(WINDOW* win, int maxWaitMs);
 
 // Makes the wake-up requestQuit() uses; call before the signal handlers that
 // call requestQuit() are installed.

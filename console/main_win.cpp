@@ -9,6 +9,7 @@
 #include "settings_file.h"
 #ifdef QOR_HAVE_NOTIFY
 #include "notify_dispatch.h"
+#include "test_notice_screen.h"
 #endif
 
 namespace qor::console {
@@ -99,6 +100,17 @@ void MainWin::followLine() {
 bool MainWin::mayRest() const {
     return watch_.watching() && settings_->upsState == AcOk && engine_->prevState() == AcOk &&
            engine_->changeMask() == 0 && settings_->saveRequest == 0 && settings_->detectRequest == 0;
+}
+
+void MainWin::sendTest() {
+#ifdef QOR_HAVE_NOTIFY
+    std::shared_ptr<TestNoticeProgress> progress;
+    if (deps_.machine_)
+        progress = startTestNotice(*settings_, extra_.settings(), std::make_shared<SystemTestChannels>(Edition::Console));
+    runTestNoticeScreen(progress);
+#else
+    ::beep();
+#endif
 }
 
 void MainWin::drawMainScreen() {

@@ -61,6 +61,8 @@ public:
     const std::string& eventPath() const { return events_.path(); }
 
     void tick() override;  // consoleTick
+    // "Send a Test": starts the test notice and shows its screen.
+    void sendTest();
 
 protected:
     int run() override;

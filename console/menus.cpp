@@ -13,7 +13,7 @@ bool CMenuItem::action() {
             ::beep();  // too small a screen: say so rather than do nothing
             return false;
         }
-        COptionsMenu options(settings_, &app_.extra());
+        COptionsMenu options(settings_, app_);
         options();
         return false;
     }
@@ -58,28 +58,26 @@ bool COptionsItem::action() {
     case Action::Pager:
         runPagerSetForm(settings_);
         break;
+    case Action::SendTest:
+        app_.sendTest();
+        break;
     case Action::More:
-        if (extra_ != nullptr) runMoreSetForm(*extra_);
+        runMoreSetForm(app_.extra());
         break;
     }
     return false;
 }
 
-namespace {
-bool withMore(ExtraInForce* extra) { return extra != nullptr && ::LINES >= 20; }
-}  // namespace
-
-COptionsMenu::COptionsMenu(UpsSettings& settings, ExtraInForce* extra)
-    : NCursesMenu(withMore(extra) ? 8 : 7, 19, 12, 2) {
-    auto** items = new NCursesMenuItem*[7];
-    items[0] = new COptionsItem("Back to Main ", COptionsItem::Action::Back, settings);
-    items[1] = new COptionsItem("Characteristics ", COptionsItem::Action::Characteristics, settings);
-    items[2] = new COptionsItem("Message Setting ", COptionsItem::Action::Messages, settings);
-    items[3] = new COptionsItem("E-Mail Setting ", COptionsItem::Action::Email, settings);
-    items[4] = new COptionsItem("Pager Setting ", COptionsItem::Action::Pager, settings);
-    int n = 5;
-    if (withMore(extra)) items[n++] = new COptionsItem("More Settings ", COptionsItem::Action::More, settings, extra);
-    items[n] = new NCursesMenuItem();
+COptionsMenu::COptionsMenu(UpsSettings& settings, MainWin& app) : NCursesMenu(9, 19, 12, 2) {
+    auto** items = new NCursesMenuItem*[8];
+    items[0] = new COptionsItem("Back to Main ", COptionsItem::Action::Back, settings, app);
+    items[1] = new COptionsItem("Characteristics ", COptionsItem::Action::Characteristics, settings, app);
+    items[2] = new COptionsItem("Message Setting ", COptionsItem::Action::Messages, settings, app);
+    items[3] = new COptionsItem("E-Mail Setting ", COptionsItem::Action::Email, settings, app);
+    items[4] = new COptionsItem("Pager Setting ", COptionsItem::Action::Pager, settings, app);
+    items[5] = new COptionsItem("Send a Test ", COptionsItem::Action::SendTest, settings, app);
+    items[6] = new COptionsItem("More Settings ", COptionsItem::Action::More, settings, app);
+    items[7] = new NCursesMenuItem();
     InitMenu(items, true, true);
     boldframe("Options", "Qor");
 }

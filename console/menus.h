@@ -3,7 +3,6 @@
 
 #include <cursesm.h>
 
-#include "extra_in_force.h"
 #include "ups_settings.h"
 
 namespace qor::console {
@@ -13,7 +12,7 @@ class MainWin;
 // Whether the menus fit the screen: the binding ends the program on a window
 // that does not.
 inline bool menuFits(int lines, int cols) { return lines >= 12 && cols >= 16; }
-inline bool optionsMenuFits(int lines, int cols) { return lines >= 19 && cols >= 21; }
+inline bool optionsMenuFits(int lines, int cols) { return lines >= 21 && cols >= 21; }
 
 class CMenuItem : public NCursesMenuItem {
 public:
@@ -38,22 +37,21 @@ protected:
 
 class COptionsItem : public NCursesMenuItem {
 public:
-    enum class Action { Back, Characteristics, Messages, Email, Pager, More };
-    COptionsItem(const char* text, Action action, UpsSettings& settings, ExtraInForce* extra = nullptr)
-        : NCursesMenuItem(text), action_(action), settings_(settings), extra_(extra) {}
+    enum class Action { Back, Characteristics, Messages, Email, Pager, SendTest, More };
+    COptionsItem(const char* text, Action action, UpsSettings& settings, MainWin& app)
+        : NCursesMenuItem(text), action_(action), settings_(settings), app_(app) {}
     bool action() override;
 
 private:
     Action action_;
     UpsSettings& settings_;
-    ExtraInForce* extra_;
+    MainWin& app_;
 };
 
-// With `extra`, a sixth item, "More Settings ", edits /etc/Qor.extra when the
-// screen has the line it takes.
+// After the classic five: "Send a Test " and "More Settings " (/etc/Qor.extra).
 class COptionsMenu : public NCursesMenu {
 public:
-    explicit COptionsMenu(UpsSettings& settings, ExtraInForce* extra = nullptr);
+    COptionsMenu(UpsSettings& settings, MainWin& app);
 
 protected:
     int getKey() override;

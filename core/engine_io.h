@@ -38,6 +38,16 @@ public:
     virtual void queueEvent(int32_t kind) = 0;
     // Starts a worker when codes wait and none runs.
     virtual void startWorkerIfIdle() = 0;
+    // True when the notifier must hear of `kind` although the record's mail
+    // and pager flags for it are off (the further settings' commands and
+    // outage delay). Off unless those are set.
+    virtual bool wantsEvent(int32_t kind) const {
+        (void)kind;
+        return false;
+    }
+    // Every tick, before its change (if any) is queued: the seconds before
+    // this machine halts, -1 while no halt counts down.
+    virtual void tick(int32_t secondsLeft) { (void)secondsLeft; }
 };
 
 // What the engine tells the machines that follow this UPS over the network.

@@ -144,9 +144,16 @@ void MonitorEngine::classifyChange(int32_t changeMask, int32_t cur) {
     } else {
         return;
     }
-    if (notifier_ != nullptr && (s_.notifyFlags[2 * kind] != 0 || s_.notifyFlags[2 * kind + 1] != 0))
+    if (notifier_ != nullptr &&
+        (s_.notifyFlags[2 * kind] != 0 || s_.notifyFlags[2 * kind + 1] != 0 || notifier_->wantsEvent(kind)))
         notifier_->queueEvent(kind);
     events_.recordEvent(kind);
+}
+
+void MonitorEngine::notifierTick() {
+    if (notifier_ == nullptr) return;
+    bool onBattery = s_.upsState == AcFail || s_.upsState == BatteryLow;
+    notifier_->tick(onBattery ? secondsLeft() : -1);
 }
 
 void MonitorEngine::endOfTick() {
@@ -192,10 +199,12 @@ bool MonitorEngine::desktopTick(DesktopView& view) {
     if (s_.upsState == NoUps && detectUps() < 0) {
         displayState_ = DisplayNotInstalled;
         view.repaint();
+        notifierTick();
         publishState();
         return false;
     }
     pollLine(&view);
+    notifierTick();
     if (changeMask_ != 0) {
         classifyChange(changeMask_, curBits_);
         if (notifier_ != nullptr) notifier_->startWorkerIfIdle();
@@ -227,6 +236,7 @@ void MonitorEngine::consoleTick(ConsoleView& view) {
         view.showDetecting();
         clock_.sleepMicros(1000000);
         if (detectUps() < 0) {
+            notifierTick();
             publishState();
             return;
         }
@@ -234,6 +244,7 @@ void MonitorEngine::consoleTick(ConsoleView& view) {
     if (s_.upsState == NoUps) {
         view.showNotInstalled();
         if (detectUps() < 0) {
+            notifierTick();
             publishState();
             return;
         }
@@ -251,6 +262,7 @@ void MonitorEngine::consoleTick(ConsoleView& view) {
             if (shuttingDown_) halt();
         }
     }
+    notifierTick();
     switch (s_.upsState) {
     case AcOk:
         view.showInstalled(s_.upsPort);

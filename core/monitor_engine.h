@@ -96,6 +96,7 @@ public:
 private:
     void halt();
     void endOfTick();
+    void notifierTick();
     bool tryPort(const char* name);
     bool excludedDevice(const char* path);
     void publishState();

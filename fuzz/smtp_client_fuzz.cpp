@@ -1,7 +1,10 @@
 // The Linux edition's SMTP client against a server on loopback that says
 // anything: the fuzz input is the whole of what the server sends before it
-// closes its side. Greeting, the send sequence of the warning mail, quit and
-// close, with the client's error state and reply buffer checked after each.
+// closes its side, on each of two connections. On the first: greeting, the
+// send sequence of the warning mail, quit and close; on the second, the
+// extended exchange of secure submission: EHLO read whole, STARTTLS and its
+// handshake when offered, and a login whose password must never show in
+// what the client keeps. The client's state is checked after each.
 #include <arpa/inet.h>
 #include <dirent.h>
 #include <netinet/in.h>
@@ -64,20 +67,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static int port = 0;
     static int server = listener(port);
 
-    std::atomic<bool> done{false};
+    std::atomic<int> done{0};
+    std::atomic<int> served{0};
     std::thread peer([&] {
-        int fd = ::accept4(server, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0) return;
-        size_t sent = 0;
-        while (sent < size) {
-            ssize_t n = ::send(fd, data + sent, size - sent, MSG_NOSIGNAL);
-            if (n <= 0) break;
-            sent += static_cast<size_t>(n);
+        for (int round = 1; round <= 2; ++round) {
+            int fd = ::accept4(server, nullptr, nullptr, SOCK_CLOEXEC);
+            if (fd < 0) return;
+            size_t sent = 0;
+            while (sent < size) {
+                ssize_t n = ::send(fd, data + sent, size - sent, MSG_NOSIGNAL);
+                if (n <= 0) break;
+                sent += static_cast<size_t>(n);
+            }
+            ::shutdown(fd, SHUT_WR);
+            // Open until the client is through: what it sends is left unread.
+            while (done.load() < round) std::this_thread::sleep_for(std::chrono::microseconds(50));
+            ::close(fd);
+            served = round;
         }
-        ::shutdown(fd, SHUT_WR);
-        // Open until the client is through: what it sends is left unread.
-        while (!done.load()) std::this_thread::sleep_for(std::chrono::microseconds(50));
-        ::close(fd);
     });
 
     SmtpClient client;
@@ -96,7 +103,36 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (sent) FUZZ_CHECK(client.lastCommand() == SmtpQuit);
         FUZZ_CHECK(client.close() == 0 && !client.isOpen());
     }
-    done = true;
+    done = 1;
+    while (served.load() < 1) std::this_thread::sleep_for(std::chrono::microseconds(50));
+
+    static const char kSecret[] = "fuzz-secret";
+    static const std::string kCoded = base64(kSecret);
+    SmtpClient ext;
+    ext.setReceiveTimeoutMs(2000);
+    ext.setGreetingWindowMs(60000);
+    ext.setWholeReplies(true);
+    if (ext.open("127.0.0.1", port) == 0) {
+        SmtpOffers offers;
+        int code = ext.ehlo(offers);
+        checkState(ext);
+        if (code == 250 && offers.startTls) {
+            // Whatever follows a 220 is no server's handshake: TLS never comes on.
+            code = ext.startTls("");
+            FUZZ_CHECK(!ext.tlsOn());
+            FUZZ_CHECK(code != 220 || !ext.isOpen());
+            checkState(ext);
+        }
+        if (ext.isOpen()) {
+            SaslMechanism m = chooseMechanism(0, offers);
+            ext.auth(m == SaslMechanism::None ? SaslMechanism::Login : m, "ops", kSecret);
+            checkState(ext);
+            FUZZ_CHECK(std::strstr(ext.reply(), kSecret) == nullptr && std::strstr(ext.reply(), kCoded.c_str()) == nullptr);
+            FUZZ_CHECK(std::strstr(ext.commandText(), kCoded.c_str()) == nullptr);
+        }
+        ext.close();
+    }
+    done = 2;
     peer.join();
     checkState(client);
     client.close();

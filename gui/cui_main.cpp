@@ -114,7 +114,7 @@ CUIMain::CUIMain(MainWindowDeps deps, QWidget* parent, const char* name, Qt::Win
     // copy of every version put in force.
     engine_->setFurtherPorts(&extra_.settings(), &devices_, deps_.mouseLinkPath.c_str());
     Notifier* notifier = deps_.notifier;
-    extra_.onChange([notifier](const ExtraSettings& x) { passExtraSettings(notifier, x); });
+    extra_.onChange([notifier](const ExtraSettings& x) { setNotifierExtraSettings(notifier, x); });
     extra_.load();
 
     events_->load();
@@ -202,6 +202,10 @@ void CUIMain::ensureCountdownTimer(int32_t periodSec) {
 
 void CUIMain::openOptions() {
     Qor dialog(this, "Brantel Qor", true, fromQt3Flags(kQt3DialogFlags), this);
+    // Only the machine's own front-end sends: a window on stand-ins reaches nothing.
+    if (ownNotifier_ && canSendTest())
+        dialog.setTestStarter(
+            [this](QWidget* parent, const UpsSettings& shown) { sendTestNotice(parent, shown, extra_.settings()); });
     dialog.run();
     // The sub-dialogs write the record as soon as they close with OK, so the
     // file is rewritten whatever the options dialog's outcome.

@@ -88,7 +88,8 @@ CMoreSettings::CMoreSettings(QWidget* parent, const char* name, ExtraInForce& ex
 
     labelState_ = named<QLabel>("labelState");
     labelState_->setWordWrap(true);
-    const QString file = QString::fromStdString(extra_.path().empty() ? std::string(kExtraSettingsPath) : extra_.path());
+    const QString file =
+        QString::fromStdString(extra_.path().empty() ? std::string(kExtraSettingsPath) : extra_.path());
     if (extra_.state() == ExtraLoad::Refused) {
         say(tr("%1 was refused at start (see the system log): shown are the defaults, not its contents.").arg(file));
     } else {

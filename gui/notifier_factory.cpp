@@ -2,6 +2,7 @@
 
 #ifdef QOR_HAVE_NOTIFY
 #include "notify_dispatch.h"
+#include "test_notice_dialog.h"
 #endif
 
 namespace qor::gui {
@@ -15,12 +16,30 @@ std::unique_ptr<Notifier> makeDefaultNotifier(UpsSettings& settings) {
 #endif
 }
 
-void passExtraSettings(Notifier* notifier, const ExtraSettings& extra) {
+void setNotifierExtraSettings(Notifier* notifier, const ExtraSettings& x) {
 #ifdef QOR_HAVE_NOTIFY
-    if (auto* dispatch = dynamic_cast<NotifyDispatch*>(notifier)) dispatch->setExtraSettings(extra);
+    if (auto* d = dynamic_cast<NotifyDispatch*>(notifier)) d->setExtraSettings(x);
 #else
     (void)notifier;
-    (void)extra;
+    (void)x;
+#endif
+}
+
+bool canSendTest() {
+#ifdef QOR_HAVE_NOTIFY
+    return true;
+#else
+    return false;
+#endif
+}
+
+void sendTestNotice(QWidget* parent, const UpsSettings& shown, const ExtraSettings& x) {
+#ifdef QOR_HAVE_NOTIFY
+    openTestNotice(parent, shown, x);
+#else
+    (void)parent;
+    (void)shown;
+    (void)x;
 #endif
 }
 

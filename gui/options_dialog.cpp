@@ -76,7 +76,13 @@ void Qor::build(const char* name, bool modal) {
     auto* top = new QVBoxLayout(this);
     top->setContentsMargins(8, 8, 8, 8);
     top->addWidget(tabs_);
-    top->addLayout(okCancelRow(this, {"PushButton1_4", tr("OK"), "PushButton1", tr("Cancel")}, true, 40));
+    QHBoxLayout* buttons = okCancelRow(this, {"PushButton1_4", tr("OK"), "PushButton1", tr("Cancel")}, true, 40);
+    sendTest_ = named<QPushButton>("SendTest", tr("Send a test"));
+    sendTest_->setAutoDefault(false);
+    sendTest_->setEnabled(false);
+    connect(sendTest_, &QPushButton::clicked, this, &Qor::OnSendTest);
+    buttons->insertWidget(0, sendTest_);
+    top->addLayout(buttons);
 
     fill();
     fillEventLog();
@@ -340,6 +346,25 @@ void Qor::writeBack() {
     s_.pagerStopBits = comboStopbit_->currentIndex();
     s_.pagerParity = comboParity_->currentIndex();
     storeField(s_.pagerNumbers[0], editPagerNumber_->text());
+}
+
+UpsSettings Qor::shownSettings() {
+    // writeBack is the one reading of the widgets: run it on the record and
+    // put the record back as it was.
+    UpsSettings kept = s_;
+    writeBack();
+    UpsSettings shown = s_;
+    s_ = kept;
+    return shown;
+}
+
+void Qor::setTestStarter(TestStarter starter) {
+    testStarter_ = std::move(starter);
+    sendTest_->setEnabled(static_cast<bool>(testStarter_));
+}
+
+void Qor::OnSendTest() {
+    if (testStarter_) testStarter_(this, shownSettings());
 }
 
 int Qor::run() {

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 
 #include "event_log.h"
 #include "extra_in_force.h"
@@ -40,12 +41,19 @@ public:
     // Shows the dialog modally; on OK writes the widgets back. Always 1.
     int run();
 
+    // "Send a test" sends a test notice with the settings as the dialog
+    // shows them (edits not yet taken with OK included); without a starter
+    // the button stays disabled.
+    using TestStarter = std::function<void(QWidget* parent, const UpsSettings& shown)>;
+    void setTestStarter(TestStarter starter);
+
 public slots:
     void OnDialSetup();
     void OnDialup();
     void OnLan();
     void OnEmailMore();
     void OnPagerMore();
+    void OnSendTest();
     // "More Settings...": the further settings of /etc/Qor.extra.
     void OnMoreSettings();
 
@@ -59,6 +67,7 @@ private:
     void fill();
     void fillEventLog();
     void writeBack();
+    UpsSettings shownSettings();
 
     UpsSettings& s_;
     const EventList& events_;
@@ -96,6 +105,8 @@ private:
     QComboBox* comboStopbit_ = nullptr;
     QComboBox* comboParity_ = nullptr;
     QTreeWidget* listEvent_ = nullptr;
+    QPushButton* sendTest_ = nullptr;
+    TestStarter testStarter_;
 };
 
 }  // namespace qor::gui

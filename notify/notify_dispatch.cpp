@@ -8,7 +8,9 @@
 #include <exception>
 #include <thread>
 
+#include "bounded_text.h"
 #include "pager_pass.h"
+#include "system_services.h"
 #include "pppclient.h"
 #include "warning_mail.h"
 
@@ -101,8 +103,8 @@ void SystemNotifyPasses::pagerPass(int32_t code, const UpsSettings& s, const Ext
     runPagerPass(code, s, env_);
 }
 
-void SystemNotifyPasses::mailPass(int32_t code, const UpsSettings& s, const ExtraSettings&) {
-    WarningMail mail(s, env_);
+void SystemNotifyPasses::mailPass(int32_t code, const UpsSettings& s, const ExtraSettings& x) {
+    WarningMail mail(s, x, env_);
     mail.run(code);
 }
 
@@ -111,7 +113,13 @@ NotifyDispatch::NotifyDispatch(UpsSettings& settings, Edition edition)
 
 NotifyDispatch::NotifyDispatch(UpsSettings& settings, Edition edition, std::shared_ptr<NotifyPasses> passes,
                                Clock* pauseClock)
-    : settings_(&settings), state_(std::make_shared<State>()) {
+    : settings_(&settings), clock_(pauseClock), state_(std::make_shared<State>()) {
+    if (clock_ == nullptr) {
+        ownClock_ = std::make_unique<SystemClock>();
+        clock_ = ownClock_.get();
+    }
+    log_ = std::make_shared<SystemNotifyLog>(edition);
+    commands_ = std::make_unique<CommandLauncher>(log_);
     state_->edition = edition;
     state_->passes = std::move(passes);
     state_->pauseClock = pauseClock;
@@ -130,7 +138,58 @@ NotifyDispatch::~NotifyDispatch() {
 
 void NotifyDispatch::queueEvent(int32_t kind) {
     if (!validCode(kind)) return;
-    state_->queue.push(kind);
+    HeldEvent e;
+    e.kind = kind;
+    e.time = clock_->now();
+    e.upsState = settings_->upsState;
+    e.secondsLeft = secondsLeft_;
+    for (const HeldEvent& now : hold_.event(e, extra_.outageDelaySec)) pass(now);
+    int64_t lasted = 0;
+    if (hold_.takeDropped(lasted)) {
+        char line[160];
+        std::snprintf(line, sizeof line, "Mains failure of %lld s, shorter than the outage delay (%d s): not notified",
+                      static_cast<long long>(lasted), extra_.outageDelaySec);
+        log_->sys(line);
+    }
+}
+
+// One event the hold has let through: the worker's queue when the record
+// asks for mail or pagers, and the commands that want it.
+void NotifyDispatch::pass(const HeldEvent& e) {
+    const UpsSettings& s = *settings_;
+    if (s.notifyFlags[2 * e.kind] != 0 || s.notifyFlags[2 * e.kind + 1] != 0) state_->queue.push(e.kind);
+    unsigned bit = 1u << e.kind;
+    if (commandsFor(extra_, bit).empty()) return;
+    const TextField* texts[] = {&s.msgAcFail, &s.msgLowBat, &s.msgAcRecoveried, &s.msgConnectFail};
+    CommandEvent c;
+    c.bit = bit;
+    c.text = textOf(*texts[e.kind]);
+    c.upsState = e.upsState;
+    c.time = e.time;
+    c.secondsLeft = e.secondsLeft;
+    commands_->launch(extra_, c);
+}
+
+bool NotifyDispatch::wantsEvent(int32_t kind) const {
+    if (!validCode(kind)) return false;
+    return extra_.outageDelaySec > 0 || !commandsFor(extra_, 1u << kind).empty();
+}
+
+void NotifyDispatch::tick(int32_t secondsLeft) {
+    secondsLeft_ = secondsLeft;
+    std::vector<HeldEvent> due = hold_.tick(clock_->now());
+    if (due.empty()) return;
+    for (HeldEvent& e : due) {
+        // Told late: what is left now, not what was left when it began.
+        e.secondsLeft = secondsLeft;
+        pass(e);
+    }
+    startWorkerIfIdle();
+}
+
+void NotifyDispatch::setCommandRunner(std::shared_ptr<NotifyLog> log, CommandLauncher::Runner run) {
+    log_ = log;
+    commands_ = std::make_unique<CommandLauncher>(std::move(log), std::move(run));
 }
 
 void NotifyDispatch::startWorkerIfIdle() {

@@ -8,9 +8,11 @@
 #include <memory>
 
 #include "engine_io.h"
+#include "event_commands.h"
 #include "extra_settings.h"
 #include "notify_env.h"
 #include "notify_queue.h"
+#include "outage_hold.h"
 #include "ups_settings.h"
 
 namespace qor {
@@ -52,9 +54,15 @@ public:
     NotifyDispatch(const NotifyDispatch&) = delete;
     NotifyDispatch& operator=(const NotifyDispatch&) = delete;
 
-    // Appends the code (0..3; anything else is ignored). The engine has
-    // already checked the kind's flags.
+    // Appends the code (0..3; anything else is ignored) when the kind's
+    // mail or pager flag is set, and starts the commands that want it; with
+    // an outage delay a mains failure waits for it first.
     void queueEvent(int32_t kind) override;
+    // Commands for the kind, or an outage delay: the engine passes the event
+    // on even with the record's flags off.
+    bool wantsEvent(int32_t kind) const override;
+    // Releases a mains failure that has outlasted the delay.
+    void tick(int32_t secondsLeft) override;
     // Starts one worker when codes wait and no worker runs. Main thread
     // only: it copies the settings record for the worker.
     void startWorkerIfIdle() override;
@@ -62,6 +70,9 @@ public:
     // The further settings in force from the next worker on (main thread,
     // like the settings record: each worker takes its own copy as it starts).
     void setExtraSettings(const ExtraSettings& x);
+    const ExtraSettings& extraSettings() const { return extra_; }
+    // For tests: where the commands' lines go and what runs them.
+    void setCommandRunner(std::shared_ptr<NotifyLog> log, CommandLauncher::Runner run);
 
     int queued() const;
     // Waits until this dispatch's worker has ended; false on time-out.
@@ -72,8 +83,16 @@ public:
     struct State;
 
 private:
+    void pass(const HeldEvent& e);
+
     UpsSettings* settings_;  // the front-end's record: main thread only
     ExtraSettings extra_;     // main thread only, like the record
+    Clock* clock_;            // the time of events (the pause clock, or the system's)
+    std::unique_ptr<Clock> ownClock_;
+    std::shared_ptr<NotifyLog> log_;
+    std::unique_ptr<CommandLauncher> commands_;
+    OutageHold hold_;
+    int32_t secondsLeft_ = -1;
     std::shared_ptr<State> state_;
 };
 

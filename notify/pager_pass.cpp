@@ -28,32 +28,35 @@ bool pagerNumberUsable(const char* number) {
     return false;
 }
 
-void runPagerPass(int32_t code, const UpsSettings& s, const NotifyEnv& env) {
+bool pageNumber(int32_t code, const char* number, const UpsSettings& s, const NotifyEnv& env) {
     ModemParams params = pagerModemParams(s);
     ModemCommands commands = ModemCommands::fromSettings(s);
     const char* path = env.device(notifyDeviceIndex(s.modemDevice));
     bool none = std::strcmp(path, "none") == 0;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        CModem modem(env.log, env.clock);
+        modem.setParams(&params);
+        modem.setCommands(commands);
+        // "none" is the table's word for no device, never a file name.
+        if (none || !modem.open(path)) continue;
+        if (!modem.setUp()) continue;
+        if (modem.page(number, code)) {
+            modem.close();
+            return true;
+        }
+        notifySleepMs(env.clock, 3000);
+        modem.close();
+    }
+    return false;
+}
 
+void runPagerPass(int32_t code, const UpsSettings& s, const NotifyEnv& env) {
     for (int slot = 0; slot < kListSlots; ++slot) {
         char number[kTextLen];
         copyBounded(number, s.pagerNumbers[slot]);
         if (env.log != nullptr && env.log->console()) env.log->sys(number);
         if (!pagerNumberUsable(number)) continue;
-
-        for (int attempt = 0; attempt < kAttempts; ++attempt) {
-            CModem modem(env.log, env.clock);
-            modem.setParams(&params);
-            modem.setCommands(commands);
-            // "none" is the table's word for no device, never a file name.
-            if (none || !modem.open(path)) continue;
-            if (!modem.setUp()) continue;
-            if (modem.page(number, code)) {
-                modem.close();
-                break;
-            }
-            notifySleepMs(env.clock, 3000);
-            modem.close();
-        }
+        pageNumber(code, number, s, env);
     }
 }
 

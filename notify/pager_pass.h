@@ -16,6 +16,10 @@ ModemParams pagerModemParams(const UpsSettings& s);
 // True when the text holds at least one decimal digit.
 bool pagerNumberUsable(const char* number);
 
+// Pages one number with `code`, up to three attempts; true once a page went
+// out (the modem acknowledged its set-up).
+bool pageNumber(int32_t code, const char* number, const UpsSettings& s, const NotifyEnv& env);
+
 // Calls every usable number of `s` (a copy taken at the start of the pass).
 void runPagerPass(int32_t code, const UpsSettings& s, const NotifyEnv& env);
 

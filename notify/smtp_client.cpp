@@ -7,8 +7,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <openssl/crypto.h>
+
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 
 namespace qor {
@@ -84,6 +87,20 @@ private:
     int err_ = 0;
 };
 
+// The TLS channel as the reply reader's byte stream. Telnet negotiation is
+// not answered inside TLS (nothing there speaks it).
+class TlsSource : public ByteSource {
+public:
+    explicit TlsSource(TlsChannel& t) : t_(t) {}
+    int read(unsigned char* buf, size_t cap, int timeoutMs) override { return t_.read(buf, cap, timeoutMs); }
+
+private:
+    TlsChannel& t_;
+};
+
+// More lines in one reply than any server sends: the reply is cut off there.
+constexpr int kMaxReplyLines = 100;
+
 }  // namespace
 
 std::string smtpErrorText(int32_t code) {
@@ -100,6 +117,7 @@ SmtpClient::SmtpClient(NotifyLog* log) : log_(log) {}
 SmtpClient::~SmtpClient() { dropConnection(); }
 
 void SmtpClient::dropConnection() {
+    tls_.reset();
     fd_.reset();
     open_ = 0;
 }
@@ -150,6 +168,7 @@ int SmtpClient::open(const char* server, int port) {
     }
     server_ = server;
     port_ = port;
+    tlsFailure_.clear();
     logLine(server);
     peerClosed_ = false;
 
@@ -207,13 +226,28 @@ int SmtpClient::open(const char* server, int port) {
     }
     fd_ = std::move(fd);
     open_ = 1;
+    if (implicitTls_ && !startTlsOn(implicitCaFile_)) {
+        dropConnection();
+        return -1;
+    }
     long long start = nowMs();
+    // The last line that refused us stays in reply() for the caller to show.
+    char refusal[kBufferLen] = {};
+    int32_t refusalCode = 0;
     for (;;) {
-        if (readReply() == 220) return 0;
+        if (readAnswer() == 220) return 0;
+        if (replyCode_ > 0) {
+            std::memcpy(refusal, reply_, sizeof refusal);
+            refusalCode = replyCode_;
+        }
         // A closed connection will not greet later: give up now rather than
         // spin through the rest of the window.
         if (peerClosed_ || nowMs() - start > greetingWindowMs_) {
             dropConnection();
+            if (refusalCode > 0) {
+                std::memcpy(reply_, refusal, sizeof reply_);
+                replyCode_ = refusalCode;
+            }
             return -1;
         }
     }
@@ -222,6 +256,11 @@ int SmtpClient::open(const char* server, int port) {
 // Sends everything unless the server takes nothing for a whole receive
 // time-out: a server that stops reading cannot hold the worker for ever.
 int SmtpClient::sendBytes(const char* data, size_t len, bool bestEffort) {
+    if (tls_) {
+        if (tls_->write(data, len, receiveTimeoutMs_)) return static_cast<int>(len);
+        handleError(tls_->error(), Step::Send);
+        return 0;
+    }
     size_t sent = 0;
     long long deadline = nowMs() + receiveTimeoutMs_;
     while (sent < len) {
@@ -261,17 +300,52 @@ int SmtpClient::readReply() {
         replyCode_ = -1;
         return replyCode_;
     }
-    SocketSource src(fd_.get());
     ReadResult how{};
-    replyCode_ = readSmtpReply(src, reply_, sizeof reply_, {receiveTimeoutMs_, true}, false, &how);
+    int sourceError = 0;
+    if (tls_) {
+        TlsSource src(*tls_);
+        replyCode_ = readSmtpReply(src, reply_, sizeof reply_, {receiveTimeoutMs_, true}, false, &how);
+        sourceError = tls_->error();
+    } else {
+        SocketSource src(fd_.get());
+        replyCode_ = readSmtpReply(src, reply_, sizeof reply_, {receiveTimeoutMs_, true}, false, &how);
+        sourceError = src.error();
+    }
     if (how.end == ReadEnd::TimedOut) handleError(ETIMEDOUT, Step::Wait);
-    if (how.end == ReadEnd::Failed) handleError(src.error(), Step::Read);
+    if (how.end == ReadEnd::Failed) handleError(sourceError, Step::Read);
     if (how.end == ReadEnd::EndOfStream) peerClosed_ = true;
+    hideSecrets();
     if (replyCode_ >= 0) logLine(reply_);
     return replyCode_;
 }
 
-int SmtpClient::command(int32_t code, const char* verb, const char* arg) {
+// With whole replies on, the continuation lines are read too (what EHLO
+// offers is noted from each) and reply() keeps the last line.
+int SmtpClient::readAnswer(SmtpOffers* offers) {
+    int code = readReply();
+    if (!wholeReplies_) return code;
+    for (int lines = 1; code > 0 && smtpReplyContinues(reply_); ++lines) {
+        if (offers != nullptr) noteEhloLine(reply_, *offers);
+        if (lines == kMaxReplyLines) {
+            setCode(SmtpUnknownError);
+            replyCode_ = -1;
+            return replyCode_;
+        }
+        code = readReply();
+    }
+    if (offers != nullptr && code > 0) noteEhloLine(reply_, *offers);
+    return code;
+}
+
+void SmtpClient::hideSecrets() {
+    for (const std::string& secret : secrets_) {
+        if (secret.empty()) continue;
+        for (char* p = std::strstr(reply_, secret.c_str()); p != nullptr; p = std::strstr(p, secret.c_str()))
+            std::memset(p, '*', secret.size());
+    }
+}
+
+int SmtpClient::command(int32_t code, const char* verb, const char* arg, SmtpOffers* offers) {
     clearError();
     if (!open_) {
         setCode(SmtpBadUsage);
@@ -296,7 +370,7 @@ int SmtpClient::command(int32_t code, const char* verb, const char* arg) {
     put('\n');
     command_[n] = '\0';
     if (sendBytes(command_, n) != static_cast<int>(n)) return replyCode_;
-    return readReply();
+    return readAnswer(offers);
 }
 
 int SmtpClient::helo() {
@@ -339,7 +413,66 @@ int SmtpClient::sendMessage() {
     lastCommand_ = SmtpMessage;
     // Sent from its own storage: the message may be longer than any buffer.
     if (sendBytes(message_.data(), message_.size()) != static_cast<int>(message_.size())) return replyCode_;
-    return readReply();
+    return readAnswer();
+}
+
+void SmtpClient::setImplicitTls(bool on, std::string caFile) {
+    implicitTls_ = on;
+    implicitCaFile_ = std::move(caFile);
+}
+
+bool SmtpClient::startTlsOn(const std::string& caFile) {
+    tlsFailure_.clear();
+    std::string why;
+    tls_ = TlsChannel::start(fd_.get(), server_, caFile, receiveTimeoutMs_, why);
+    if (tls_) return true;
+    tlsFailure_ = why;
+    setCode(EPROTO);
+    return false;
+}
+
+int SmtpClient::ehlo(SmtpOffers& offers) {
+    offers = SmtpOffers{};
+    wholeReplies_ = true;
+    char host[256] = {};
+    gethostname(host, sizeof host - 1);
+    return command(SmtpEhlo, "EHLO ", host, &offers);
+}
+
+int SmtpClient::startTls(const std::string& caFile) {
+    int code = command(SmtpStartTls, "STARTTLS", nullptr);
+    if (code != 220) return code;
+    // The reader takes nothing past the 220 line, so nothing the server sent
+    // before the handshake can pass for what it says under TLS.
+    if (!startTlsOn(caFile)) {
+        dropConnection();
+        replyCode_ = -1;
+        return replyCode_;
+    }
+    return code;
+}
+
+int SmtpClient::secretCommand(const char* verb, std::string secret) {
+    int code = command(SmtpAuth, verb, secret.c_str());
+    wipe(secret);
+    OPENSSL_cleanse(command_, sizeof command_);
+    std::snprintf(command_, sizeof command_, "%s***\r\n", verb);
+    return code;
+}
+
+int SmtpClient::auth(SaslMechanism mechanism, const std::string& user, const std::string& password) {
+    secrets_ = {password, base64(password), plainCredentials(user, password)};
+    int code = 0;
+    if (mechanism == SaslMechanism::Plain) {
+        code = secretCommand("AUTH PLAIN ", plainCredentials(user, password));
+    } else if (mechanism == SaslMechanism::Login) {
+        code = command(SmtpAuth, "AUTH LOGIN", nullptr);
+        if (code == 334) code = command(SmtpAuth, "", base64(user).c_str());
+        if (code == 334) code = secretCommand("", base64(password));
+    }
+    for (std::string& s : secrets_) wipe(s);
+    secrets_.clear();
+    return code;
 }
 
 int SmtpClient::close() {
@@ -348,6 +481,8 @@ int SmtpClient::close() {
         setCode(SmtpBadUsage);
         return -1;
     }
+    if (tls_) tls_->close();
+    tls_.reset();
     int fd = fd_.release();
     open_ = 0;
     if (::close(fd) != 0) {

@@ -1,15 +1,23 @@
-// A small plain-SMTP client: connects, waits for the greeting, sends one
-// command line at a time and turns the first line of each reply into a code.
-// It keeps an error state (class and code, each with a text) for the last
-// operation and answers telnet option negotiation. It never prints.
+// A small SMTP client: connects, waits for the greeting, sends one command
+// line at a time and turns the first line of each reply into a code. It keeps
+// an error state (class and code, each with a text) for the last operation
+// and answers telnet option negotiation. It never prints.
+//
+// Secure submission, used only when the administrator asks for it: EHLO with
+// the offers it reads, STARTTLS or TLS from the start, and AUTH PLAIN or
+// LOGIN. Once TLS is on, the same commands go through it.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "notify_log.h"
+#include "smtp_extensions.h"
 #include "smtp_reply.h"
+#include "tls_channel.h"
 #include "unique_fd.h"
 
 namespace qor {
@@ -30,6 +38,9 @@ enum SmtpCommand : int32_t {
     SmtpNoop = 12,
     SmtpQuit = 13,
     SmtpTurn = 14,
+    SmtpEhlo = 15,
+    SmtpStartTls = 16,
+    SmtpAuth = 17,
 };
 
 // Error classes and codes are the portable layer's (common::SmtpErrorClass,
@@ -80,6 +91,27 @@ public:
     int turn();
     int sendMessage();
 
+    // TLS from the connect on (before the greeting) for the next open(); the
+    // server's certificate must lead to `caFile` (empty: the system's
+    // authorities) and name the server. Off: plain, as ever.
+    void setImplicitTls(bool on, std::string caFile = std::string());
+    // EHLO; the whole reply is read and what it offers noted in `offers`.
+    int ehlo(SmtpOffers& offers);
+    // STARTTLS and, on its 220, the handshake (trust as for implicit TLS).
+    // 220 when TLS is on; -1 with the reason in tlsFailure() and the
+    // connection dropped when the handshake failed.
+    int startTls(const std::string& caFile);
+    // The login: 235 when accepted, else the reply code of the step that
+    // failed. The credentials are kept out of commandText() and out of every
+    // reply line that is logged or kept.
+    int auth(SaslMechanism mechanism, const std::string& user, const std::string& password);
+    bool tlsOn() const { return tls_ != nullptr; }
+    // Reads the continuation lines of every reply too (secure submission
+    // speaks the extended protocol, whose replies are often several lines).
+    void setWholeReplies(bool on) { wholeReplies_ = on; }
+    // Why the last TLS handshake failed ("" when none did).
+    const std::string& tlsFailure() const { return tlsFailure_; }
+
     int32_t errorClass() const { return errClass_; }
     const char* errorClassText() const { return errClassText_; }
     int32_t errorCode() const { return errCode_; }
@@ -97,10 +129,14 @@ private:
     void handleError(int err, Step step);
     void setCode(int32_t code);
     void logLine(const char* text);
-    int command(int32_t code, const char* verb, const char* arg);
+    int command(int32_t code, const char* verb, const char* arg, SmtpOffers* offers = nullptr);
     int sendBytes(const char* data, size_t len, bool bestEffort = false);
     int readReply();
+    int readAnswer(SmtpOffers* offers = nullptr);
     void dropConnection();
+    bool startTlsOn(const std::string& caFile);
+    int secretCommand(const char* verb, std::string secret);
+    void hideSecrets();
 
     std::string address_;
     std::string message_;
@@ -119,6 +155,12 @@ private:
     char reply_[kBufferLen] = {};
     int32_t replyCode_ = 0;
     bool peerClosed_ = false;
+    bool implicitTls_ = false;
+    bool wholeReplies_ = false;
+    std::string implicitCaFile_;
+    std::unique_ptr<TlsChannel> tls_;
+    std::string tlsFailure_;
+    std::vector<std::string> secrets_;  // while logging in: never shown
     NotifyLog* log_;
 };
 

@@ -4,11 +4,11 @@
 set -eu
 PKGS="build-essential cmake pkg-config
  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev
- libncurses-dev
+ libncurses-dev libssl-dev openssl
  libgtest-dev libgmock-dev googletest libbenchmark-dev
  tmux util-linux iproute2 procps
  python3 python3-aiosmtpd ppp
- xvfb xauth imagemagick x11-utils
+ xvfb xauth imagemagick x11-utils xdotool
  wine64 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 fp-utils
  clang libclang-rt-14-dev
  dpkg-dev lintian systemd man-db nsis

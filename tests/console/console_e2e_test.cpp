@@ -433,7 +433,7 @@ TEST(ConsoleE2E, MoreSettingsFormSaysWhatIsWrongThenSavesTheFileAndPutsItInForce
     ASSERT_TRUE(sb.seedEtc("Qor.conf", settingsImage(nullptr)));
     ASSERT_TRUE(sb.startInTmux({QORCONSOLE}, console()));
     ASSERT_TRUE(sb.waitForScreen("UPS is not installed!", 6000)) << sb.screen();
-    sb.sendKeys({"Enter", "Down", "Down", "Down", "Down", "Down"});
+    sb.sendKeys({"Enter", "Down", "Down", "Down", "Down", "Down", "Down"});
     ASSERT_TRUE(sb.waitForScreen("More Settings", 3000)) << sb.screen();
     sb.sendKeys({"Enter"});
     ASSERT_TRUE(sb.waitForScreen("Further UPS ports", 3000)) << sb.screen();

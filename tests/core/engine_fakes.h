@@ -96,7 +96,15 @@ class RecordingNotifier : public Notifier {
 public:
     std::vector<int32_t> queued;
     int starts = 0;
-    void queueEvent(int32_t kind) override { queued.push_back(kind); }
+    unsigned wanted = 0;                 // kinds wanted whatever the flags (bits)
+    std::vector<int32_t> ticks;          // seconds left of each tick
+    std::vector<int32_t> leftAtQueue;    // the last tick's value at each queueing
+    void queueEvent(int32_t kind) override {
+        queued.push_back(kind);
+        leftAtQueue.push_back(ticks.empty() ? -2 : ticks.back());
+    }
+    bool wantsEvent(int32_t kind) const override { return (wanted & (1u << kind)) != 0; }
+    void tick(int32_t secondsLeft) override { ticks.push_back(secondsLeft); }
     void startWorkerIfIdle() override {
         if (!queued.empty()) ++starts;
     }

@@ -61,7 +61,8 @@ TEST(ExtraForm, AFaultIsNamedByItsFieldAndNothingIsTaken) {
          "Command 1: unknown event (acfail, batterylow, acrecovered, connectfail, test or all)"},
         {[](ExtraFields& f) { f.commands = {"all /bin/x \"open"}; }, "Command 1: an unterminated quote"},
         {[](ExtraFields& f) { f.caFile = "ca.pem"; }, "CA file: MAIL-CA-FILE is an absolute path"},
-        {[](ExtraFields& f) { f.commandTimeoutSec = 0; }, "Command time-out: COMMAND-TIMEOUT is from 1 to 3600 seconds"},
+        {[](ExtraFields& f) { f.commandTimeoutSec = 0; },
+         "Command time-out: COMMAND-TIMEOUT is from 1 to 3600 seconds"},
         {[](ExtraFields& f) { f.outageDelaySec = 3601; }, "Outage delay: OUTAGE-DELAY is from 0 to 3600 seconds"},
         {[](ExtraFields& f) { f.user = "me"; }, "MAIL-USER and MAIL-PASSWORD go together"},
         {[](ExtraFields& f) {

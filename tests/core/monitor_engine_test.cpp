@@ -128,6 +128,27 @@ TEST(MonitorEngine, FlagsDecideQueueingButTheEventIsAlwaysRecorded) {
     EXPECT_EQ(rig.notifier.queued, std::vector<int32_t>{EvAcRecoveried});
 }
 
+TEST(MonitorEngine, NotifierHearsEveryTickAndKindsItWantsWhateverTheFlags) {
+    for (Edition e : {Edition::Desktop, Edition::Console}) {
+        SCOPED_TRACE(e == Edition::Desktop ? "desktop" : "console");
+        Rig rig(e);
+        std::memset(rig.s.notifyFlags, 0, sizeof rig.s.notifyFlags);
+        rig.notifier.wanted = 1u << EvAcFail;  // a command for mains failures
+        rig.tick();
+        rig.set(Mains::Fail);
+        rig.tick();
+        rig.set(Mains::Normal);
+        rig.tick();
+        EXPECT_EQ(rig.notifier.queued, std::vector<int32_t>{EvAcFail});
+        // Queued after the tick's seconds left were given: the whole
+        // allowance as the failure begins; -1 while on mains.
+        EXPECT_EQ(rig.notifier.leftAtQueue, std::vector<int32_t>{rig.s.expBatMin * 60});
+        EXPECT_EQ(rig.notifier.ticks.size(), 3u);
+        EXPECT_EQ(rig.notifier.ticks.front(), -1);
+        EXPECT_EQ(rig.notifier.ticks.back(), -1);
+    }
+}
+
 TEST(MonitorEngine, DesktopHaltsWhenTheAllowedMinutesHavePassed) {
     Rig rig(Edition::Desktop);
     rig.tick();

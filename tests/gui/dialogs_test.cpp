@@ -29,6 +29,11 @@
 #include "more_settings.h"
 #include "options_dialog.h"
 #include "settings_file.h"
+#ifdef QOR_HAVE_NOTIFY
+#include <QProgressBar>
+
+#include "test_notice_dialog.h"
+#endif
 
 namespace qor::gui::test {
 namespace {
@@ -201,6 +206,72 @@ TEST(OptionsDialog, SubDialogChangesStayWhenTheOptionsDialogIsCancelled) {
     EXPECT_EQ(seen, QStringLiteral("modem setting"));
     EXPECT_STREQ(s.dialUser, "dialer");
 }
+
+TEST(OptionsDialog, SendATestTakesTheSettingsAsShownAndIsOffWithoutAStarter) {
+    UpsSettings s = defaults();
+    setText(s.mailAddrs[0], "old@example.org");
+    EventList events;
+    Qor d(nullptr, nullptr, true, Qt::WindowFlags(), s, events);
+    auto* send = child<QPushButton>(&d, "SendTest");
+    ASSERT_NE(send, nullptr);
+    EXPECT_EQ(send->text(), QStringLiteral("Send a test"));
+    EXPECT_FALSE(send->isEnabled());
+    std::string sentTo;
+    int mailOn = -1;
+    d.setTestStarter([&](QWidget*, const UpsSettings& shown) {
+        sentTo = shown.mailAddrs[0];
+        mailOn = shown.mailEnable;
+    });
+    EXPECT_TRUE(send->isEnabled());
+    child<QLineEdit>(&d, "editEmail")->setText(QStringLiteral("new@example.org"));
+    child<QCheckBox>(&d, "checkEnableMail")->setChecked(true);
+    send->click();
+    EXPECT_EQ(sentTo, "new@example.org");  // what the dialog shows, not yet taken
+    EXPECT_EQ(mailOn, 1);
+    EXPECT_STREQ(s.mailAddrs[0], "old@example.org");
+    EXPECT_EQ(s.mailEnable, 0);
+}
+
+#ifdef QOR_HAVE_NOTIFY
+TEST(TestNoticeDialog, ShowsProgressThenAResultPerRecipientWithTheServersWords) {
+    TestItem mail;
+    mail.target = "bob@example.org";
+    TestItem cmd;
+    cmd.channel = TestItem::Command;
+    cmd.target = "/usr/local/sbin/tell-chat";
+    auto progress = std::make_shared<TestNoticeProgress>(std::vector<TestItem>{mail, cmd});
+    TestNoticeDialog d(nullptr, progress);
+    auto* list = child<QTreeWidget>(&d, "TestResults");
+    auto* head = child<QLabel>(&d, "TestHead");
+    auto* bar = child<QProgressBar>(&d, "TestProgress");
+    EXPECT_EQ(list->topLevelItemCount(), 2);
+    EXPECT_EQ(list->topLevelItem(0)->text(2), QStringLiteral("waiting"));
+    EXPECT_EQ(bar->value(), 0);
+
+    mail.state = TestItem::Refused;
+    mail.detail = "550 5.1.1 <bob@example.org>: Recipient address rejected";
+    progress->set(0, mail);
+    d.refresh();
+    EXPECT_EQ(bar->value(), 1);
+    EXPECT_TRUE(head->text().startsWith(QStringLiteral("Sending")));
+    cmd.state = TestItem::Delivered;
+    cmd.detail = "exit status 0";
+    progress->set(1, cmd);
+    progress->finish();
+    d.refresh();
+    ASSERT_EQ(list->topLevelItemCount(), 4);  // each result, then its words
+    EXPECT_EQ(list->topLevelItem(0)->text(1), QStringLiteral("bob@example.org"));
+    EXPECT_EQ(list->topLevelItem(0)->text(2), QStringLiteral("refused"));
+    EXPECT_EQ(list->topLevelItem(1)->text(0).trimmed(),
+              QStringLiteral("550 5.1.1 <bob@example.org>: Recipient address rejected"));
+    EXPECT_EQ(list->topLevelItem(2)->text(2), QStringLiteral("delivered"));
+    EXPECT_EQ(head->text(), QStringLiteral("Test finished: 1 of 2 delivered."));
+    EXPECT_EQ(bar->value(), 2);
+
+    TestNoticeDialog none(nullptr, nullptr);
+    EXPECT_TRUE(child<QLabel>(&none, "TestHead")->text().startsWith(QStringLiteral("Nothing to test")));
+}
+#endif
 
 TEST(ModemSetting, PasswordHiddenDynamicStaticRulesAndIpAddress3Reset) {
     UpsSettings s = defaults();

@@ -9,7 +9,11 @@
 #include <QImage>
 #include <QString>
 
+#include <sys/stat.h>
+
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <cstring>
 #include <thread>
 
@@ -49,14 +53,17 @@ class Screen {
 public:
     explicit Screen(Sandbox& sb) : sb_(sb) {}
 
-    bool waitForWindow(int timeoutMs) {
+    bool waitForWindow(int timeoutMs) { return waitForWindow(timeoutMs, "Brantel HalvoraQor", rect_); }
+
+    // A window of the program by its title, where the X server shows it.
+    bool waitForWindow(int timeoutMs, const std::string& title, QRect& rect) {
         return waitUntil(
             [&] {
                 auto d = qor::sandbox::readFile(sb_.path("display"));
                 if (!d || d->empty()) return false;
                 display_ = ":" + std::to_string(std::atoi(d->c_str()));
                 std::string out;
-                if (sb_.enter({"env", "-u", "LD_PRELOAD", "xwininfo", "-display", display_, "-name", "Brantel HalvoraQor"}, &out, 3000) != 0)
+                if (sb_.enter({"env", "-u", "LD_PRELOAD", "xwininfo", "-display", display_, "-name", title}, &out, 3000) != 0)
                     return false;
                 if (out.find("Map State: IsViewable") == std::string::npos) return false;
                 int vals[4];
@@ -66,13 +73,29 @@ public:
                     if (at == std::string::npos) return false;
                     vals[i++] = std::atoi(out.c_str() + at + std::strlen(key));
                 }
-                rect_ = QRect(vals[0], vals[1], vals[2], vals[3]);
+                rect = QRect(vals[0], vals[1], vals[2], vals[3]);
                 return true;
             },
             timeoutMs, 50);
     }
 
     QRect rect() const { return rect_; }
+
+    // A left click at a point of the screen.
+    bool click(QPoint at) {
+        return sb_.enter({"env", "-u", "LD_PRELOAD", "DISPLAY=" + display_, "xdotool", "mousemove", "--sync",
+                          std::to_string(at.x()), std::to_string(at.y()), "click", "1"},
+                         nullptr, 5000) == 0;
+    }
+
+    // The whole screen, saved as `file` too.
+    QImage grabRoot(const std::string& file) {
+        ::unlink(file.c_str());
+        if (sb_.enter({"env", "-u", "LD_PRELOAD", "import", "-display", display_, "-window", "root", file}, nullptr,
+                      5000) != 0)
+            return {};
+        return QImage(QString::fromStdString(file));
+    }
 
     // The window as the X server shows it now.
     QImage grab() {
@@ -335,6 +358,75 @@ TEST(QorguiE2E, UsbAdapterPulledOutIsALostUpsAndFoundAgainUnderItsNextNameUpToTh
     // then, found again, "AC Fail" once the failure is a change of its own.
     EXPECT_EQ(kinds, (std::vector<int32_t>{qor::EvConnectFail, qor::EvAcFail, qor::EvAcFail, qor::EvAcRecoveried,
                                            qor::EvAcRecoveried, qor::EvAcFail}));
+    child->wait(5000);
+}
+
+// "Send a test" in the options: a real SMTP server that takes one recipient
+// and refuses the other, and a command for the test event.
+TEST(QorguiE2E, SendATestFromTheOptionsShowsAResultPerRecipient) {
+    QOR_SANDBOX_REQUIRE_ROOT();
+    Sandbox sb;
+    ASSERT_TRUE(sb.ok());
+    sb.port("ttyS0");
+    sb.setLines("ttyS0", true, true);
+    qor::UpsSettings s;
+    std::memset(&s, 0, sizeof s);
+    qor::storeDefaults(s, qor::Edition::Desktop);
+    s.mailEnable = 1;
+    s.connectMode = 0;
+    qor::setText(s.smtpServer, "127.0.0.1");
+    qor::setText(s.mailNames[0], "Ann");
+    qor::setText(s.mailAddrs[0], "ann@example.org");
+    qor::setText(s.mailNames[1], "Bob");
+    qor::setText(s.mailAddrs[1], "bob@example.org");
+    ASSERT_TRUE(sb.seedEtc("Qor.conf", std::string(reinterpret_cast<const char*>(&s), sizeof s)));
+    std::string program = sb.path("tell-chat");
+    // Takes its time, so the dialog is seen with the command under way.
+    std::ofstream(program) << "#!/bin/sh\nsleep 2\necho \"$QOR_EVENT: $QOR_TEXT\" > " << sb.path("cmd.out") << "\n";
+    ::chmod(program.c_str(), 0755);
+    ASSERT_TRUE(sb.seedEtc("Qor.extra", "COMMAND test " + program + "\n"));
+    std::string mail = sb.path("mail");
+    std::string line = "/usr/bin/python3 '" SMTP_SINK "' '" + mail + "' --refuse bob@example.org & " +
+                       "for i in $(seq 200); do [ -e '" + mail + "/ready' ] && break; sleep 0.05; done; exec '" +
+                       ON_XVFB + "' '" + sb.dir() + "' '" + QORGUI_PATH + "'";
+    auto child = sb.start({"/bin/sh", "-c", line});
+    ASSERT_NE(child, nullptr);
+    Screen screen(sb);
+    ASSERT_TRUE(screen.waitForWindow(15000)) << qor::sandbox::readFile(sb.path("xvfb.log")).value_or("");
+    QImage shot;
+    ASSERT_TRUE(waitForLamps(screen, "GGGr", shot, 6000)) << lamps(shot);
+
+    ASSERT_TRUE(screen.click(screen.rect().topLeft() + QPoint(49, 29)));  // the painted Options button
+    QRect options;
+    ASSERT_TRUE(screen.waitForWindow(10000, "Brantel HalvoraQor Option", options));
+    QDir().mkpath(QStringLiteral(QOR_SHOTS_DIR));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_FALSE(screen.grabRoot(QOR_SHOTS_DIR "/desktop-options.png").isNull());
+    // "Send a test" sits at the left end of the OK/Cancel row.
+    ASSERT_TRUE(screen.click(options.bottomLeft() + QPoint(50, -22)));
+    QRect test;
+    ASSERT_TRUE(screen.waitForWindow(10000, "Send a test", test));
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    EXPECT_FALSE(screen.grabRoot(QOR_SHOTS_DIR "/desktop-send-a-test-progress.png").isNull());
+    ASSERT_TRUE(waitUntil([&] { return qor::sandbox::readFile(sb.path("cmd.out")).has_value(); }, 10000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));  // the dialog's next poll
+    QImage root = screen.grabRoot(QOR_SHOTS_DIR "/desktop-send-a-test.png");
+    ASSERT_FALSE(root.isNull());
+    // One mail, to the recipient the server took; the command told of the test.
+    EXPECT_TRUE(std::filesystem::exists(mail + "/mail-1.bin"));
+    EXPECT_FALSE(std::filesystem::exists(mail + "/mail-2.bin"));
+    EXPECT_EQ(qor::sandbox::readFile(mail + "/mail-1.env").value_or(""), "ann@example.org\nann@example.org\n");
+    EXPECT_EQ(qor::sandbox::readFile(sb.path("cmd.out")).value_or(""),
+              "test: This is a test of the UPS warnings; nothing has happened.\n");
+    // The monitor ticked on behind the open dialogs: a mains failure is
+    // seen and mailed.
+    sb.setLines("ttyS0", true, false);
+    ASSERT_TRUE(waitUntil([&] { return std::filesystem::exists(mail + "/mail-2.bin"); }, 15000));
+    EXPECT_NE(qor::sandbox::readFile(mail + "/mail-2.bin").value_or("").find("AC Fail!"), std::string::npos);
+    auto pid = qor::sandbox::readFile(sb.path("app.pid"));
+    ASSERT_TRUE(pid.has_value());
+    sb.enter({"kill", "-TERM", std::to_string(std::atoi(pid->c_str()))});
+    sb.waitExit(10000);
     child->wait(5000);
 }
 

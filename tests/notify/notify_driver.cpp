@@ -1,4 +1,5 @@
-// Runs the real notification passes on the settings in /etc/Qor.conf, for
+// Runs the real notification passes on the settings in /etc/Qor.conf and
+// /etc/Qor.extra, for
 // the tests inside qor-sandbox (never outside: it opens serial ports, writes
 // /etc/ppp and starts pppd).
 //   notify_driver [--scale N] [--edition desktop|console] pager CODE
@@ -6,7 +7,8 @@
 // --scale N divides every sleep of the notification code by N (timings of
 // peers, such as the escape guard time, shrink with it).
 // While a dial-up link is up, "secrets-while-up:" and the live secrets file
-// (escaped) are printed.
+// (escaped) are printed; after the mail pass, each recipient's outcome:
+// "outcome SLOT delivered|refused|no-connection WORDS".
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -18,6 +20,7 @@
 #include <string>
 #include <thread>
 
+#include "extra_settings.h"
 #include "notify_env.h"
 #include "pager_pass.h"
 #include "settings_file.h"
@@ -93,6 +96,8 @@ int main(int argc, char** argv) {
     auto s = std::make_unique<qor::UpsSettings>();
     qor::initSettings(*s, edition);
     qor::terminateTexts(*s);
+    qor::ExtraSettings extra;
+    qor::loadExtraSettings(qor::kExtraSettingsPath, extra);
 
     ScaledClock clock(scale);
     qor::SystemNotifyLog log(edition);
@@ -103,13 +108,16 @@ int main(int argc, char** argv) {
     if (mode == "pager") {
         qor::runPagerPass(std::atoi(argv[i]), *s, env);
     } else if (mode == "mail") {
-        qor::WarningMail mail(*s, env);
+        qor::WarningMail mail(*s, extra, env);
         int method = s->dialAuth == 1 ? 1 : 0;
         mail.setLinkFactory([method](const qor::PppSettings* p, const qor::ModemCommands& c, const qor::NotifyEnv& e) {
             return std::unique_ptr<qor::DialUpLink>(
                 new PeekingLink(std::unique_ptr<qor::DialUpLink>(new qor::PppClient(p, c, e)), method));
         });
-        mail.run(std::atoi(argv[i]));
+        static const char* const kKinds[] = {"delivered", "refused", "no-connection"};
+        mail.runText(qor::warningText(*s, std::atoi(argv[i])), [](int slot, const qor::MailOutcome& o) {
+            std::printf("outcome %d %s %s\n", slot, kKinds[o.kind], o.words.c_str());
+        });
     } else {
         return 2;
     }

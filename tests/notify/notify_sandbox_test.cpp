@@ -4,11 +4,14 @@
 // private /etc, and the real pppd's option parser.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstring>
 #include <filesystem>
 #include <string>
 
 #include "pppclient.h"
+#include "smtp_extensions.h"
 #include "notify_test_support.h"
 #include "sandbox_fixture.h"
 #include "ups_settings.h"
@@ -116,6 +119,131 @@ TEST(NotifySandbox, WarningMailReachesARealSmtpServerOncePerAddress) {
     EXPECT_NE(log.find("name addr localhost"), std::string::npos) << log;
     EXPECT_NE(log.find("smtp socket success"), std::string::npos);
     EXPECT_NE(log.find("Ann Lee"), std::string::npos);
+}
+
+// Two test authorities made for the run, and a certificate for "localhost"
+// from `signer`. Elliptic keys: a fraction of a second in all.
+// A signer "ca+w" is "ca" with an authorities file anyone may write.
+std::string makeAuthorities(const std::string& dir, std::string signer) {
+    bool writable = signer == "ca+w";
+    if (writable) signer = "ca";
+    const std::string ec = " -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes";
+    std::string sh = "set -e; mkdir -p " + shellQuote(dir) + "; cd " + shellQuote(dir) + "; ";
+    for (const char* ca : {"ca", "other"})
+        sh += std::string("openssl req -x509") + ec + " -keyout " + ca + ".key -out " + ca +
+              ".pem -days 2 -subj '/CN=Qor test " + ca + "' 2>/dev/null; ";
+    sh += "openssl req" + ec + " -keyout server.key -out server.csr -subj /CN=localhost 2>/dev/null; ";
+    sh += "printf 'subjectAltName=DNS:localhost\\nextendedKeyUsage=serverAuth\\n' >ext; ";
+    sh += "openssl x509 -req -in server.csr -CA " + signer + ".pem -CAkey " + signer +
+          ".key -CAcreateserial -out server.pem -days 2 -extfile ext 2>/dev/null; chmod 600 *; ";
+    if (writable) sh += "chmod 666 ca.pem; ";
+    return sh;
+}
+
+size_t countOf(const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t p = text.find(part); p != std::string::npos; p = text.find(part, p + 1)) ++n;
+    return n;
+}
+
+// Secure submission against a real server that wants it: the mail as plain
+// mail has it, or, when the server cannot be trusted with the password or
+// refuses it, no mail, the password nowhere (not on the wire, not in the
+// log, not in the outcome) and one line in the system log.
+TEST(NotifySandbox, SecureMailArrivesOnlyThroughATrustedServerThatTakesTheLogin) {
+    QOR_SANDBOX_REQUIRE_ROOT();
+    const std::string password = "s3cret word";
+    struct Case {
+        const char* what;
+        const char* sink;      // the server's options (PKI: the test authorities' directory)
+        const char* signer;    // which authority signed the server's certificate
+        const char* security;  // the further settings' mail lines
+        const char* server;
+        const char* outcome;   // the driver's line for slot 0
+        const char* authLog;   // what the server saw of the login
+        const char* logLine;   // the one system log line, "" when none
+    };
+    const Case cases[] = {
+        {"STARTTLS on 587, AUTH PLAIN offered and taken", "587 --starttls PKI/server.pem PKI/server.key --auth ups:",
+         "ca", "MAIL-SECURITY starttls\n", "localhost", "outcome 0 delivered ", "PLAIN ups ok\n", ""},
+        {"TLS on 465, AUTH LOGIN as asked", "465 --tls PKI/server.pem PKI/server.key --auth ups:", "ca",
+         "MAIL-SECURITY tls\nMAIL-AUTH login\n", "localhost", "outcome 0 delivered ", "LOGIN ups ok\n", ""},
+        {"a wrong password", "587 --starttls PKI/server.pem PKI/server.key --auth ups:other", "ca",
+         "MAIL-SECURITY starttls\n", "localhost",
+         "outcome 0 refused 535 5.7.8 Authentication credentials invalid", "PLAIN ups bad\n",
+         "localhost:587 not sent: login refused: 535 5.7.8 Authentication credentials invalid"},
+        {"a certificate from another authority", "587 --starttls PKI/server.pem PKI/server.key --auth ups:",
+         "other", "MAIL-SECURITY starttls\n", "localhost",
+         "outcome 0 no-connection certificate not accepted: unable to get local issuer certificate", "",
+         "not sent: certificate not accepted: unable to get local issuer certificate"},
+        {"a certificate for another name", "465 --tls PKI/server.pem PKI/server.key --auth ups:", "ca",
+         "MAIL-SECURITY tls\n", "127.0.0.1", "outcome 0 no-connection certificate not accepted: IP address mismatch",
+         "", "127.0.0.1:465 not sent: certificate not accepted: IP address mismatch"},
+        {"a server without STARTTLS", "587", "ca", "MAIL-SECURITY starttls\n", "localhost",
+         "outcome 0 no-connection the server offers no STARTTLS", "",
+         "localhost:587 not sent: the server offers no STARTTLS"},
+        // Whoever could change the authorities could take the password.
+        {"an authorities file others can change", "587 --starttls PKI/server.pem PKI/server.key --auth ups:",
+         "ca+w", "MAIL-SECURITY starttls\n", "localhost",
+         "outcome 0 no-connection PKI/ca.pem can be changed by others than root (owner 0, mode 666)", "",
+         "not sent: PKI/ca.pem can be changed by others than root (owner 0, mode 666)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Sandbox sb;
+        ASSERT_TRUE(sb.ok());
+        const std::string pki = sb.path("pki");
+        auto withPki = [&](std::string t) {
+            for (size_t p; (p = t.find("PKI")) != std::string::npos;) t.replace(p, 3, pki);
+            return t;
+        };
+        UpsSettings s = baseSettings();
+        s.mailEnable = 1;
+        setText(s.smtpServer, c.server);
+        setText(s.mailNames[0], "Ann Lee");
+        setText(s.mailAddrs[0], "ann@example.org");
+        ASSERT_TRUE(sb.seedEtc("Qor.conf", settingsBytes(s)));
+        ASSERT_TRUE(sb.seedEtc("Qor.extra", std::string(c.security) + "MAIL-USER ups\nMAIL-PASSWORD \"" + password +
+                                                "\"\nMAIL-CA-FILE " + pki + "/ca.pem\n"));
+        ::chmod(sb.path("etc-upper/Qor.extra").c_str(), 0600);
+        std::string sink = withPki(c.sink);
+        if (sink.back() == ':') sink += shellQuote(password);
+        std::string out = sb.path("mail");
+        std::string sh = makeAuthorities(pki, c.signer) + "/usr/bin/python3 " + shellQuote(kSink) + " " +
+                         shellQuote(out) + " 127.0.0.1 " + sink + " --wire & " +
+                         "for i in $(seq 200); do [ -e " + shellQuote(out + "/ready") +
+                         " ] && break; sleep 0.05; done; " + shellQuote(kDriver) + " mail 0";
+        std::string got;
+        ASSERT_EQ(sb.run({"/bin/sh", "-c", sh}, &got, 30000), 0) << got;
+
+        EXPECT_NE(got.find(withPki(c.outcome) + "\n"), std::string::npos) << got;
+        EXPECT_EQ(readFile(sb.path("mail/auth.log")).value_or(""), c.authLog);
+        bool delivered = std::string(c.outcome).find("delivered") != std::string::npos;
+        EXPECT_EQ(mailFile(sb, 1, "env"), delivered ? "ann@example.org\nann@example.org\n" : "");
+        if (delivered) {
+            std::string mail = mailFile(sb, 1, "bin");
+            EXPECT_TRUE(mailMatches(mail,
+                                    "Subject: Halvora warning\r\nFrom: Halvora(" + hostName() +
+                                        ") ann@example.org\r\nTo: Ann Lee ann@example.org\r\nDate: ",
+                                    "\r\n\nDear Ann Lee,\n\n  AC Fail!\r\n\r\n"))
+                << mail;
+        }
+        std::string log = sb.syslog();
+        EXPECT_EQ(countOf(log, " not sent: "), c.logLine[0] != '\0' ? 1u : 0u) << log;
+        if (c.logLine[0] != '\0') {
+            EXPECT_NE(log.find(withPki(c.logLine)), std::string::npos) << log;
+        }
+        std::string wire = readFile(sb.path("mail/wire.bin")).value_or("");
+        EXPECT_FALSE(wire.empty());
+        // Before TLS only EHLO, STARTTLS and QUIT are ever said in the clear.
+        EXPECT_EQ(wire.find("AUTH"), std::string::npos);
+        EXPECT_EQ(wire.find("MAIL FROM"), std::string::npos);
+        for (const std::string& secret : {password, base64(password), plainCredentials("ups", password)}) {
+            EXPECT_EQ(wire.find(secret), std::string::npos) << secret;
+            EXPECT_EQ(log.find(secret), std::string::npos) << secret;
+            EXPECT_EQ(got.find(secret), std::string::npos) << secret;
+        }
+    }
 }
 
 TEST(NotifySandbox, DialUpSwapsSecretsStartsPppdAndRestoresAfterwards) {

@@ -277,5 +277,72 @@ TEST(SmtpClient, ConsoleLogsProgressAndRepliesAsData) {
     EXPECT_TRUE(desk.sysLines().empty());
 }
 
+// What EHLO offers, the mechanism taken and the AUTH texts, against the
+// forms servers write them in.
+TEST(SmtpExtensions, OffersMechanismAndCredentials) {
+    struct Line {
+        const char* text;
+        bool startTls, plain, login;
+    };
+    for (const Line& l : {Line{"250-starttls\r\n", true, false, false},
+                          Line{"250 AUTH PLAIN LOGIN CRAM-MD5\r\n", false, true, true},
+                          Line{"250-auth  login\r\n", false, false, true}, Line{"250-AUTH=LOGIN\r\n", false, false, false},
+                          Line{"250-STARTTLSX\r\n", false, false, false}, Line{"500 STARTTLS\r\n", false, false, false},
+                          Line{"250", false, false, false}}) {
+        SmtpOffers o;
+        noteEhloLine(l.text, o);
+        EXPECT_EQ(o.startTls, l.startTls) << l.text;
+        EXPECT_EQ(o.authPlain, l.plain) << l.text;
+        EXPECT_EQ(o.authLogin, l.login) << l.text;
+    }
+    SmtpOffers both{false, true, true}, login{false, false, true}, none{};
+    EXPECT_EQ(chooseMechanism(0, both), SaslMechanism::Plain);
+    EXPECT_EQ(chooseMechanism(0, login), SaslMechanism::Login);
+    EXPECT_EQ(chooseMechanism(0, none), SaslMechanism::None);
+    EXPECT_EQ(chooseMechanism(2, both), SaslMechanism::Login);  // as the administrator asked
+    EXPECT_EQ(chooseMechanism(1, none), SaslMechanism::Plain);
+    EXPECT_EQ(base64(""), "");
+    EXPECT_EQ(base64("f"), "Zg==");
+    EXPECT_EQ(base64("fo"), "Zm8=");
+    EXPECT_EQ(base64("foobar"), "Zm9vYmFy");
+    EXPECT_EQ(base64(std::string("\xff\x00\xfe", 3)), "/wD+");
+    EXPECT_EQ(plainCredentials("ups", "pw"), base64(std::string("\0ups\0pw", 7)));
+}
+
+// A multi-line greeting and EHLO read whole; the login's secrets never in
+// what the client keeps or logs, even when the server repeats them.
+TEST(SmtpClient, ExtendedRepliesAndALoginThatKeepsItsSecret) {
+    const std::string secret = "pw secret", coded = base64(secret);
+    Scripted rec;
+    LoopbackServer srv([&](int fd) {
+        sendAll(fd, "220-mini\r\n220 ready\r\n");
+        std::string l;
+        while (recvLine(fd, l, 2000)) {
+            rec.add(l);
+            if (l.compare(0, 4, "EHLO") == 0) sendAll(fd, "250-mini\r\n250-STARTTLS\r\n250-AUTH LOGIN\r\n250 HELP\r\n");
+            else if (l == "AUTH LOGIN\r\n") sendAll(fd, "334 VXNlcm5hbWU6\r\n");
+            else if (l == base64("ups") + "\r\n") sendAll(fd, "334 UGFzc3dvcmQ6\r\n");
+            else sendAll(fd, "535 not " + l.substr(0, l.size() - 2) + " nor " + secret + "\r\n");
+        }
+    });
+    CaptureLog log(Edition::Console);
+    SmtpClient c(&log);
+    c.setWholeReplies(true);
+    ASSERT_EQ(c.open("127.0.0.1", srv.port()), 0);
+    EXPECT_STREQ(c.reply(), "220 ready\r\n");
+    SmtpOffers offers;
+    EXPECT_EQ(c.ehlo(offers), 250);
+    EXPECT_TRUE(offers.startTls && offers.authLogin && !offers.authPlain);
+    EXPECT_STREQ(c.reply(), "250 HELP\r\n");
+    EXPECT_EQ(c.auth(chooseMechanism(0, offers), "ups", secret), 535);
+    EXPECT_EQ(rec.all(), "EHLO " + hostName() + "\r\nAUTH LOGIN\r\n" + base64("ups") + "\r\n" + coded + "\r\n");
+    std::string kept = std::string(c.reply()) + c.commandText();
+    for (auto& l : log.sysLines()) kept += l;
+    EXPECT_NE(kept.find("535 not "), std::string::npos) << kept;
+    EXPECT_EQ(kept.find(secret), std::string::npos) << kept;
+    EXPECT_EQ(kept.find(coded), std::string::npos) << kept;
+    c.close();
+}
+
 }  // namespace
 }  // namespace qor::test

@@ -182,5 +182,79 @@ TEST(WarningMail, DialUpAroundTheMailsAndItsRetries) {
     }
 }
 
+// Each recipient's outcome as the test notice shows it, and the one log line
+// a failed secure mail leaves (plain mail fails silently, as ever).
+TEST(WarningMail, EachRecipientsOutcome) {
+    int closedPort = 0;
+    {
+        LoopbackServer gone([](int) {});
+        closedPort = gone.port();
+    }
+    MiniSmtpServer refusing("500 who are you\r\n");
+    struct Case {
+        const char* what;
+        int port;  // 0: the rig's well-behaved server
+        MailSecurity security;
+        int failDials;
+        MailOutcome::Kind kind;
+        const char* words;
+        int logLines;
+    };
+    const Case cases[] = {
+        {"delivered", 0, MailSecurity::Plain, 0, MailOutcome::Delivered, "", 0},
+        {"refused", -1, MailSecurity::Plain, 0, MailOutcome::Refused, "500 who are you", 0},
+        {"nobody listens", closedPort, MailSecurity::Plain, 0, MailOutcome::NoConnection,
+         "The connection was refused by the server", 0},
+        {"no link", 0, MailSecurity::Plain, 3, MailOutcome::NoConnection, "the dial-up link did not come up", 0},
+        {"STARTTLS not offered", 0, MailSecurity::StartTls, 0, MailOutcome::NoConnection,
+         "the server offers no STARTTLS", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        MailRig r;
+        int port = c.port == 0 ? r.srv.port() : c.port == -1 ? refusing.port() : c.port;
+        r.env.smtpPort = port;
+        r.s.connectMode = c.failDials > 0 ? 1 : 0;
+        setText(r.s.mailAddrs[2], "ann@example.org");
+        setText(r.s.mailAddrs[5], "bob@example.org");
+        ExtraSettings x;
+        x.mailSecurity = c.security;
+        x.mailPort = c.security == MailSecurity::Plain ? 0 : port;
+        WarningMail m(r.s, x, r.env);
+        m.setLinkFactory([&](const PppSettings*, const ModemCommands&, const NotifyEnv&) {
+            auto l = std::make_unique<FakeLink>(&r.trace);
+            l->failConnects = c.failDials;
+            return std::unique_ptr<DialUpLink>(std::move(l));
+        });
+        std::vector<std::pair<int, MailOutcome>> got;
+        m.runText("Test notice", [&](int slot, const MailOutcome& o) { got.emplace_back(slot, o); });
+        ASSERT_EQ(got.size(), 2u);
+        EXPECT_EQ(got[0].first, 2);
+        EXPECT_EQ(got[1].first, 5);
+        for (auto& g : got) {
+            EXPECT_EQ(g.second.kind, c.kind);
+            EXPECT_EQ(g.second.words, c.words);
+        }
+        size_t notSent = 0;
+        for (auto& l : r.log.sysLines()) notSent += l.find(" not sent: ") != std::string::npos;
+        EXPECT_EQ(notSent, static_cast<size_t>(2 * c.logLines));
+        if (c.kind == MailOutcome::Delivered) {
+            ASSERT_TRUE(r.srv.waitSessions(2, 3000));
+            EXPECT_NE(r.srv.mails()[0].data.find("\n  Test notice\r\n"), std::string::npos);
+        }
+        if (c.security == MailSecurity::StartTls) {
+            ASSERT_TRUE(r.srv.waitSessions(2, 3000));
+            EXPECT_EQ(r.srv.mails()[0].commands, (std::vector<std::string>{"EHLO " + hostName(), "QUIT"}));
+        }
+    }
+    // One recipient on its own, with a text of the caller's.
+    MailRig r;
+    WarningMail m(r.s, r.env);
+    MailOutcome o = m.sendOne("Cy", "cy@example.org", "Send a test");
+    EXPECT_EQ(o.kind, MailOutcome::Delivered);
+    ASSERT_TRUE(r.srv.waitSessions(1, 3000));
+    EXPECT_NE(r.srv.mails()[0].data.find("Dear Cy,\n\n  Send a test\r\n"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace qor::test

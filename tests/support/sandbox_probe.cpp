@@ -200,6 +200,27 @@ int listenOn(const char* addr, int port)
     return peer.get() >= 0 ? 0 : 1;
 }
 
+// Holds the port open; each line on stdin reads its modem lines once, as a
+// monitor's poll does: "lines=HEX" or "error NAME".
+int hold(const char* path)
+{
+    Fd fd(openPort(path));
+    if (fd.get() < 0) {
+        std::cout << "error " << errName(errno) << std::endl;
+        return 1;
+    }
+    std::cout << "ok" << std::endl;
+    std::string line;
+    while (std::getline(std::cin, line)) {
+        int status = 0;
+        if (::ioctl(fd.get(), TIOCMGET, &status) != 0)
+            std::cout << "error " << errName(errno) << std::endl;
+        else
+            std::cout << "lines=" << std::hex << status << std::dec << std::endl;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -232,12 +253,14 @@ int main(int argc, char** argv)
         std::cout << "noctty=" << noctty << " ctty=" << ctty << std::endl;
         return 0;
     }
+    if (cmd == "hold" && argc == 3)
+        return hold(argv[2]);
     if (cmd == "serve" && argc == 3)
         return serve(argv[2]);
     if (cmd == "chat" && argc == 4)
         return chat(argv[2], argv[3]);
     if (cmd == "listen" && argc == 4)
         return listenOn(argv[2], std::atoi(argv[3]));
-    std::cerr << "usage: sandbox_probe open|fopen|ctty|serve|chat|listen ..." << std::endl;
+    std::cerr << "usage: sandbox_probe open|fopen|ctty|hold|serve|chat|listen ..." << std::endl;
     return 2;
 }

@@ -111,6 +111,50 @@ TEST(SandboxSerial, ModemStatusFollowsLinesFileAndOutputsAreLogged)
     EXPECT_TRUE(sb.controlLog("ttyS1").empty());
 }
 
+TEST(SandboxSerial, UsbAdapterIsPulledOutAndComesBackUnderAnotherNameBehindItsLink)
+{
+    QOR_SANDBOX_REQUIRE_ROOT();
+    Sandbox sb;
+    ASSERT_TRUE(sb.ok());
+    sb.port("ttyUSB0").port("ttyUSB1").unplugged("ttyUSB1").port("ttyS1");
+    sb.link("serial/by-id/usb-ups", "../../ttyUSB0").link("serial/by-id/usb-modem", "../../ttyS1");
+    sb.setLines("ttyUSB0", true, false);
+    sb.setLines("ttyUSB1", true, true);
+    auto held = sb.start({kProbe, "hold", "/dev/serial/by-id/usb-ups"});
+    ASSERT_TRUE(held);
+    std::string line;
+    ASSERT_TRUE(held->readLine(line, 5000));
+    EXPECT_EQ(line, "ok");
+    held->writeLine("get");
+    ASSERT_TRUE(held->readLine(line, 5000));
+    EXPECT_EQ(line, "lines=40"); // DCD, through the link
+
+    std::string out;
+    EXPECT_EQ(sb.enter({"sh", "-c", kProbe + " open /dev/ttyUSB1; " + kProbe + " open /dev/serial/by-id/usb-modem"},
+                       &out),
+              1);
+    EXPECT_EQ(out, "error ENOENT\nerror ENOENT\n") << "not plugged in yet; ttyS1 has no node here";
+
+    ASSERT_EQ(sb.unplug("ttyUSB0"), 0);
+    held->writeLine("get");
+    ASSERT_TRUE(held->readLine(line, 5000));
+    EXPECT_EQ(line, "error EIO") << "a descriptor of a pulled adapter";
+    EXPECT_EQ(sb.enter({"sh", "-c", "ls /dev/serial/by-id; " + kProbe + " open /dev/ttyUSB0"}, &out), 1);
+    EXPECT_EQ(out, "usb-modem\nerror ENOENT\n") << "its node and link are gone";
+
+    ASSERT_EQ(sb.plug("ttyUSB1", "serial/by-id/usb-ups"), 0);
+    EXPECT_EQ(sb.enter({"sh", "-c",
+                        "readlink /dev/serial/by-id/usb-ups; " + kProbe + " open /dev/serial/by-id/usb-ups"},
+                       &out),
+              0);
+    EXPECT_EQ(out, "../../ttyUSB1\nok\n");
+    EXPECT_EQ(sb.opens("ttyUSB0"), (std::vector<std::string>{"/dev/serial/by-id/usb-ups", "/dev/ttyUSB0"}));
+    EXPECT_EQ(sb.opens("ttyUSB1"), (std::vector<std::string>{"/dev/ttyUSB1", "/dev/serial/by-id/usb-ups"}));
+    EXPECT_TRUE(sb.opens("ttyS1").empty());
+    held->closeIn();
+    EXPECT_EQ(held->wait(5000), 0);
+}
+
 TEST(SandboxSerial, PortDataIsDrainedOrHandedToAnEmulator)
 {
     QOR_SANDBOX_REQUIRE_ROOT();
