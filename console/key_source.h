@@ -20,6 +20,19 @@ public:
     virtual void tick() = 0;
 };
 
+// What lets the ticks rest while nothing can change without a wake-up (the
+// line watch); nullptr: every tick runs on the clock.
+class TickRest {
+public:
+    virtual ~TickRest() = default;
+    // Readable when a tick must run at once (a status line changed).
+    virtual int wakeFd() const = 0;
+    virtual void takeWake() = 0;
+    // No tick is needed until a wake-up, a key or a request.
+    virtual bool mayRest() const = 0;
+};
+void restTicksWith(TickRest* rest);
+
 // Installs the handler; the first tick falls due `firstDelayMs` later and then
 // one every `periodMs` on a fixed schedule (see TickSchedule), however long
 // each tick takes.

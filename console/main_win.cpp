@@ -33,7 +33,10 @@ MainWin::MainWin(ConsoleDeps deps)
     NotifyDispatch* dispatch = nullptr;
 #endif
     if (deps_.machine_) {
-        line_ = std::make_unique<SerialLine>(Edition::Console);
+        auto serial = std::make_unique<SerialLine>(Edition::Console);
+        serial->attachWatch(&watch_);
+        serial_ = serial.get();
+        line_ = std::move(serial);
         shell_ = std::make_unique<SystemShell>();
 #ifdef QOR_HAVE_NOTIFY
         auto own = std::make_unique<NotifyDispatch>(*settings_, Edition::Console);
@@ -65,6 +68,7 @@ MainWin::MainWin(ConsoleDeps deps)
 
 MainWin::~MainWin() {
     stopTicks();
+    restTicksWith(nullptr);
     serveWhileWaiting(nullptr);
     statusBox_.reset();
     statusPanel_.reset();
@@ -78,6 +82,24 @@ void MainWin::tick() {
         settings_->saveRequest = 0;
     }
     engine_->consoleTick(*statusBox_);
+    followLine();
+}
+
+void MainWin::followLine() {
+    if (serial_ == nullptr) return;
+    int fd = serial_->isOpen() ? serial_->descriptor() : -1;
+    // The port is open after a tick only when the tick probed it.
+    if (fd >= 0) watch_.noteProbe(fd, settings_->upsState);
+    watch_.follow(fd);
+    if (watch_.pulses() != shownPulses_) {
+        shownPulses_ = watch_.pulses();
+        statusBox_->showPulses(shownPulses_);
+    }
+}
+
+bool MainWin::mayRest() const {
+    return watch_.watching() && settings_->upsState == AcOk && engine_->prevState() == AcOk &&
+           engine_->changeMask() == 0 && settings_->saveRequest == 0 && settings_->detectRequest == 0;
 }
 
 void MainWin::sendTest() {
@@ -129,6 +151,7 @@ void MainWin::drawMainScreen() {
 int MainWin::run() {
     drawMainScreen();
     serveWhileWaiting(net_.get());
+    if (serial_ != nullptr) restTicksWith(this);
     startTicks(this, 2000, 1000);
     if (menuFits(::LINES, ::COLS)) {
         CMenu menu(*settings_, *this);
@@ -139,6 +162,7 @@ int MainWin::run() {
         }
     }
     stopTicks();
+    restTicksWith(nullptr);
     return 0;
 }
 

@@ -13,6 +13,7 @@
 #include "extra_in_force.h"
 #include "front_end_files.h"
 #include "key_source.h"
+#include "line_watch.h"
 #include "monitor_engine.h"
 #include "net_server.h"
 #include "serial_line.h"
@@ -48,7 +49,7 @@ private:
     std::string path_;
 };
 
-class MainWin : public NCursesApplication, public TickHandler {
+class MainWin : public NCursesApplication, public TickHandler, private TickRest {
 public:
     explicit MainWin(ConsoleDeps deps);
     ~MainWin() override;
@@ -68,9 +69,21 @@ protected:
 
 private:
     void drawMainScreen();
+    // TickRest: on mains, with a watch on the port, nothing is due until a
+    // line changes.
+    int wakeFd() const override { return watch_.pollFd(); }
+    void takeWake() override {
+        watch_.takeWake();
+        serial_->probeSoon();
+    }
+    bool mayRest() const override;
+    void followLine();
 
     ConsoleDeps deps_;
     std::unique_ptr<UpsSettings> settings_;
+    LineWatch watch_;  // outlives the port it waits on
+    SerialLine* serial_ = nullptr;  // line_ when it is the machine's port
+    uint32_t shownPulses_ = 0;
     std::unique_ptr<UpsLine> line_;
     SystemClock clock_;
     std::unique_ptr<Shell> shell_;

@@ -8,8 +8,7 @@ namespace qor::console {
 StatusBox::StatusBox(NCursesPanel* box, int screenLines, int screenCols)
     : box_(box), layout_(statusLayout(screenLines, screenCols)), innerRight_(box ? box->width() - 1 : 0) {}
 
-void StatusBox::put(int i, int width, const char* text, bool reverse) {
-    int row = layout_.rows[i];
+void StatusBox::putRow(int row, int width, const char* text, bool reverse) {
     int col = layout_.column;
     // Texts that do not fit are not drawn, and nothing writes over the frame.
     if (box_ == nullptr) return;
@@ -85,6 +84,14 @@ void StatusBox::showCountDown(int32_t seconds) {
     // Blank the whole line, not only 31 columns: a number that gets shorter
     // must not leave the tail of the longer one behind.
     put(3, innerRight_, line, true);
+    finish();
+}
+
+void StatusBox::showPulses(uint32_t count) {
+    if (count == 0) return;
+    char line[64];
+    std::snprintf(line, sizeof line, "@   Short line changes not logged : %u", static_cast<unsigned>(count));
+    putRow(layout_.rows[3] + (layout_.rows[3] - layout_.rows[2]), innerRight_, line, false);
     finish();
 }
 

@@ -20,10 +20,16 @@ public:
     void showBatteryLow() override;
     void showAcFail() override;
     void showCountDown(int32_t seconds) override;
+    // Line changes too short for a probe, on a line below the four; nothing
+    // is drawn while there are none.
+    void showPulses(uint32_t count);
 
 private:
     // Blanks `width` columns of status line i, then writes the text.
-    void put(int i, int width, const char* text, bool reverse = false);
+    void put(int i, int width, const char* text, bool reverse = false) {
+        putRow(layout_.rows[i], width, text, reverse);
+    }
+    void putRow(int row, int width, const char* text, bool reverse);
     void finish();
 
     NCursesPanel* box_;

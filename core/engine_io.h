@@ -79,6 +79,10 @@ public:
 
     LineState probeLine(Clock& clock);
     int signalShutdown() { return setLines(1); }
+
+protected:
+    // Microseconds the probe waits between raising RTS and reading the lines.
+    virtual long settleMicros() { return 100000; }
 };
 
 }  // namespace qor

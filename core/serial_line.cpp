@@ -7,11 +7,13 @@
 
 #include <cstring>
 
+#include "line_watch.h"
+
 namespace qor {
 
 LineState UpsLine::probeLine(Clock& clock) {
     setLines(0);
-    clock.sleepMicros(100000);
+    clock.sleepMicros(settleMicros());
     int status = readStatus();
     bool cd = (status & kLineCar) != 0;
     bool cts = (status & kLineCts) != 0;
@@ -21,7 +23,13 @@ LineState UpsLine::probeLine(Clock& clock) {
     return LineNoUps;
 }
 
+void SerialLine::stopWatch() {
+    if (watch_ != nullptr) watch_->stop();
+}
+
 int SerialLine::open(const char* path) {
+    stopWatch();
+    lastWord_ = -1;
     fd_.reset(::open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     if (!fd_) return -1;
     int fd = fd_.get();
@@ -40,7 +48,22 @@ int SerialLine::open(const char* path) {
 int SerialLine::setLines(int mode) {
     if (!fd_) return 0;
     int word = mode == 0 ? kLineRts : mode == 1 ? kLineDtr : 0;
-    return ::ioctl(fd_.get(), TIOCMSET, &word);
+    int r = ::ioctl(fd_.get(), TIOCMSET, &word);
+    if (r != 0) {
+        lastWord_ = -1;
+    } else if (word != lastWord_) {
+        lastWord_ = word;
+        wordSince_ = std::chrono::steady_clock::now();
+    }
+    return r;
+}
+
+long SerialLine::settleMicros() {
+    bool soon = soon_;
+    soon_ = false;
+    if (!soon || lastWord_ != kLineRts) return kSettleMicros;
+    auto up = std::chrono::steady_clock::now() - wordSince_;
+    return up >= std::chrono::microseconds(kSettleMicros) ? kBounceMicros : kSettleMicros;
 }
 
 int SerialLine::readStatus() {
@@ -50,7 +73,10 @@ int SerialLine::readStatus() {
     return status;
 }
 
-void SerialLine::close() { fd_.reset(); }
+void SerialLine::close() {
+    stopWatch();
+    fd_.reset();
+}
 
 void readMouseLink(char* buf, size_t size, const char* link) {
     if (size == 0) return;

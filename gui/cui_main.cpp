@@ -71,9 +71,12 @@ CUIMain::CUIMain(MainWindowDeps deps, QWidget* parent, const char* name, Qt::Win
 
     const bool machine = deps_.machine_;
     if (deps_.line == nullptr) {
-        if (machine)
-            ownLine_ = std::make_unique<SerialLine>(Edition::Desktop);
-        else
+        if (machine) {
+            auto serial = std::make_unique<SerialLine>(Edition::Desktop);
+            serial->attachWatch(&watch_);
+            serial_ = serial.get();
+            ownLine_ = std::move(serial);
+        } else
             ownLine_ = std::make_unique<NoLine>();
         deps_.line = ownLine_.get();
     }
@@ -116,6 +119,11 @@ CUIMain::CUIMain(MainWindowDeps deps, QWidget* parent, const char* name, Qt::Win
 
     events_->load();
 
+    if (serial_ != nullptr && deps_.startTick && watch_.pollFd() >= 0) {
+        watchNotifier_ = std::make_unique<QSocketNotifier>(watch_.pollFd(), QSocketNotifier::Read);
+        connect(watchNotifier_.get(), &QSocketNotifier::activated, this, &CUIMain::lineChanged);
+    }
+
     if (!deps_.netConfigPath.empty()) net_ = net::startNetServer(deps_.netConfigPath.c_str());
     if (net_) {
         engine_->setPublisher(net_.get());
@@ -125,6 +133,7 @@ CUIMain::CUIMain(MainWindowDeps deps, QWidget* parent, const char* name, Qt::Win
 }
 
 CUIMain::~CUIMain() {
+    watchNotifier_.reset();
     events_->save();
     tickTimer_.stop();
     blinkTimer_.stop();
@@ -137,7 +146,38 @@ void CUIMain::option() { openOptions(); }
 void CUIMain::exit() { close(); }
 
 void CUIMain::timeUP() {
-    if (engine_->desktopTick(*this)) close();
+    if (engine_->desktopTick(*this)) {
+        close();
+        return;
+    }
+    followLine();
+}
+
+void CUIMain::followLine() {
+    if (serial_ == nullptr) return;
+    int fd = serial_->isOpen() ? serial_->descriptor() : -1;
+    // The port is open after a tick only when the tick probed it.
+    if (fd >= 0) watch_.noteProbe(fd, settings_->upsState);
+    watch_.follow(fd);
+    if (watch_.pulses() != shownPulses_) {
+        shownPulses_ = watch_.pulses();
+        setToolTip(tr("Short line changes not logged: %1").arg(shownPulses_));
+    }
+    if (!deps_.startTick) return;
+    bool rest = watch_.watching() && settings_->upsState == AcOk && engine_->prevState() == AcOk &&
+                engine_->changeMask() == 0;
+    if (rest && tickTimer_.isActive())
+        tickTimer_.stop();
+    else if (!rest && !tickTimer_.isActive())
+        tickTimer_.start(kTickMs);
+}
+
+void CUIMain::lineChanged() {
+    watch_.takeWake();
+    serial_->probeSoon();
+    // Probed now; the ticks keep their pace from here.
+    tickTimer_.start(kTickMs);
+    timeUP();
 }
 
 int CUIMain::detectUPS() { return engine_->detectUps(); }
@@ -188,6 +228,8 @@ void CUIMain::runDetection() {
         engine_->setDisplayState(DisplayNotInstalled);
         update();
     }
+    // The port was opened again: the next tick probes it.
+    if (deps_.startTick && !tickTimer_.isActive()) tickTimer_.start(kTickMs);
 }
 
 void CUIMain::mousePressEvent(QMouseEvent* e) {

@@ -16,10 +16,15 @@
 #include "extra_in_force.h"
 #include "front_end_files.h"
 #include "help_window.h"
+#include "line_watch.h"
 #include "monitor_engine.h"
 #include "net_server.h"
 #include "settings_file.h"
 #include "ups_settings.h"
+
+namespace qor {
+class SerialLine;
+}
 
 namespace qor::gui {
 
@@ -98,8 +103,16 @@ private:
     void openOptions();
     void openHelp();
     void runDetection();
+    // After a tick: the watch follows the port; on mains the tick rests until
+    // a line changes.
+    void followLine();
+    void lineChanged();
 
     MainWindowDeps deps_;
+    LineWatch watch_;  // outlives the port it waits on
+    SerialLine* serial_ = nullptr;  // the machine's port, when the window owns it
+    std::unique_ptr<QSocketNotifier> watchNotifier_;
+    uint32_t shownPulses_ = 0;
     QTimer tickTimer_;
     QTimer blinkTimer_;
     QTimer countdownTimer_;

@@ -430,4 +430,40 @@ TEST(QorguiE2E, UsbAdapterPulledOutIsALostUpsAndFoundAgainUnderItsNextNameUpToTh
     child->wait(5000);
 }
 
+// On mains the window waits for the line instead of ticking; a cable pulled
+// then is still a "Connect Fail" and the not-installed panel at once, and
+// the UPS found again reads as "AC Fail", as on every tick.
+TEST(QorguiE2E, CablePulledWhileIdleIsAConnectFail) {
+    QOR_SANDBOX_REQUIRE_ROOT();
+    Sandbox sb;
+    ASSERT_TRUE(sb.ok());
+    sb.port("ttyS0");
+    sb.setLines("ttyS0", true, true);
+    auto child = sb.start({ON_XVFB, sb.dir(), QORGUI_PATH});
+    ASSERT_NE(child, nullptr);
+    Screen screen(sb);
+    ASSERT_TRUE(screen.waitForWindow(15000));
+    QImage shot;
+    ASSERT_TRUE(waitForLamps(screen, "GGGr", shot, 6000)) << lamps(shot);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));  // the tick that sees nothing changed
+    size_t probes = sb.controlLog("ttyS0").size();
+    std::this_thread::sleep_for(std::chrono::milliseconds(4500));
+    EXPECT_EQ(sb.controlLog("ttyS0").size(), probes) << "probes while idle on mains";
+    sb.setLines("ttyS0", false, false);
+    ASSERT_TRUE(waitForLamps(screen, "gggg", shot, 3000)) << lamps(shot);
+    sb.setLines("ttyS0", true, true);
+    ASSERT_TRUE(waitForLamps(screen, "GGGr", shot, 6000)) << lamps(shot);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    auto pid = qor::sandbox::readFile(sb.path("app.pid"));
+    ASSERT_TRUE(pid.has_value());
+    ASSERT_EQ(sb.enter({"kill", "-HUP", std::to_string(std::atoi(pid->c_str()))}), 0);
+    EXPECT_EQ(sb.waitExit(10000), 0);
+    auto log = sb.etcFile("Qor.event");
+    ASSERT_TRUE(log.has_value());
+    std::vector<int> kinds;
+    for (const auto& e : records(*log)) kinds.push_back(e.kind);
+    EXPECT_EQ(kinds, (std::vector<int>{qor::EvConnectFail, qor::EvAcFail}));
+    child->wait(5000);
+}
+
 }  // namespace

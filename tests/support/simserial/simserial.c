@@ -10,7 +10,9 @@
  * with ENOENT and the modem-line ioctls of a descriptor still open with EIO.
  * Every open of a simulated port is recorded in $SIMSERIAL_DIR/NAME/opens.
  * Modem-line ioctls on a descriptor of such a pty are answered here:
- *   inputs  (DCD, CTS, RI, DSR) come from $SIMSERIAL_DIR/NAME/lines,
+ *   inputs  (DCD, CTS, RI, DSR) come from $SIMSERIAL_DIR/NAME/lines, their
+ *   transitions are counted in $SIMSERIAL_DIR/NAME/icount (TIOCGICOUNT,
+ *   TIOCMIWAIT),
  *   outputs (RTS, DTR) live in $SIMSERIAL_DIR/NAME/outputs, and every
  *   TIOCMSET/TIOCMBIS/TIOCMBIC appends a line to $SIMSERIAL_DIR/NAME/control.log.
  *
@@ -27,7 +29,9 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <linux/serial.h>
 #include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -449,17 +453,177 @@ static int change_outputs(const char *port, unsigned long req, int arg)
     return 0;
 }
 
-/* Waits until one of the input lines in mask changes, like a UART's TIOCMIWAIT. */
+/* ---- modem-status interrupts -------------------------------------------- */
+
+/*
+ * A UART counts every transition of its status inputs (TIOCGICOUNT) and wakes
+ * TIOCMIWAIT waiters on them. Here a transition is a new version of `lines`
+ * whose bits differ from the last version anyone looked at; a writer may also
+ * declare changes too short to see, "DCDPULSES=n CTSPULSES=n" (each pulse a
+ * drop and a return), counted once per version. The counters live in the
+ * port's `icount` file, shared by every process on the port like a driver's:
+ *   DCD=<n> CTS=<n> BITS=<input bits> VER=<version of lines counted>
+ * A port whose `driver` file says "no-miwait" refuses both requests, as a
+ * driver without modem-status interrupts does.
+ */
+
+struct counts {
+    unsigned long dcd, cts;
+};
+
+static int refuses_miwait(const char *port)
+{
+    char path[512], buf[64];
+    return port_file(path, sizeof path, port, "driver") == 0 &&
+           read_small(path, buf, sizeof buf) > 0 && strstr(buf, "no-miwait") != NULL;
+}
+
+static unsigned long number_after(const char *s, const char *key)
+{
+    const char *p = strstr(s, key);
+    unsigned long v = 0;
+    if (!p)
+        return 0;
+    for (p += strlen(key); *p >= '0' && *p <= '9'; p++)
+        v = v * 10 + (unsigned long)(*p - '0');
+    return v;
+}
+
+/* Which version of `lines` is there now: inode and change time, so a file
+ * replaced by one that got the old inode number still counts as new. */
+static unsigned long lines_version(const char *port)
+{
+    char path[512];
+    struct stat st;
+    if (port_file(path, sizeof path, port, "lines") || sys_stat(path, &st))
+        return 0;
+    return (unsigned long)st.st_ino * 1000003ul ^ (unsigned long)st.st_ctim.tv_sec * 1000000000ul ^
+           (unsigned long)st.st_ctim.tv_nsec;
+}
+
+/* Counts what changed since anyone last looked and returns the counters. */
+static int observe(const char *port, struct counts *out)
+{
+    char path[512], lpath[512];
+    if (port_file(path, sizeof path, port, "icount") || port_file(lpath, sizeof lpath, port, "lines"))
+        return -1;
+    int fd = sys_open(path, O_RDWR | O_CREAT, 0644);
+    if (fd < 0)
+        return -1;
+    while (flock(fd, LOCK_EX) != 0 && errno == EINTR)
+        ;
+    char buf[160];
+    ssize_t n = pread(fd, buf, sizeof buf - 1, 0);
+    buf[n > 0 ? n : 0] = '\0';
+    int based = n > 0;
+    struct counts c = {number_after(buf, "DCD="), number_after(buf, "CTS=")};
+    int bits = (int)number_after(buf, "BITS=");
+    unsigned long ver = number_after(buf, "VER=");
+
+    char lines[256];
+    unsigned long now_ver = lines_version(port);
+    if (read_small(lpath, lines, sizeof lines) < 0)
+        lines[0] = '\0';
+    int now_bits = parse_lines(lines) & INPUT_MASK;
+    if (!based || now_ver != ver || now_bits != bits) {
+        if (based) {
+            if ((now_bits ^ bits) & TIOCM_CAR)
+                c.dcd++;
+            if ((now_bits ^ bits) & TIOCM_CTS)
+                c.cts++;
+            if (now_ver != ver) {
+                c.dcd += 2 * number_after(lines, "DCDPULSES=");
+                c.cts += 2 * number_after(lines, "CTSPULSES=");
+            }
+        }
+        char rec[160] = "DCD=";
+        append_uint(rec, sizeof rec, c.dcd, 1);
+        append(rec, sizeof rec, " CTS=");
+        append_uint(rec, sizeof rec, c.cts, 1);
+        append(rec, sizeof rec, " BITS=");
+        append_uint(rec, sizeof rec, (unsigned long)now_bits, 1);
+        append(rec, sizeof rec, " VER=");
+        append_uint(rec, sizeof rec, now_ver, 1);
+        append(rec, sizeof rec, "\n");
+        ssize_t w = pwrite(fd, rec, strlen(rec), 0);
+        int t = ftruncate(fd, (off_t)strlen(rec));
+        (void)w;
+        (void)t;
+    }
+    flock(fd, LOCK_UN);
+    close(fd);
+    *out = c;
+    return 0;
+}
+
+/*
+ * Waits until an input in mask changes, like a UART's TIOCMIWAIT: asleep in
+ * inotify on the `lines` file until a test replaces or rewrites it, so a
+ * waiting program costs nothing meanwhile. Readers of the file do not wake it.
+ */
 static int wait_lines(const char *port, int mask)
 {
-    int start = read_bits(port, "lines", INPUT_MASK);
-    for (;;) {
-        struct timespec d = {0, 10 * 1000 * 1000};
-        if (nanosleep(&d, NULL) != 0 && errno == EINTR)
-            return -1;
-        if ((read_bits(port, "lines", INPUT_MASK) ^ start) & mask)
-            return 0;
+    char path[512], dir[512], gone[512];
+    if (port_file(path, sizeof path, port, "lines") || port_file(dir, sizeof dir, port, NULL) ||
+        port_file(gone, sizeof gone, port, "unplugged"))
+        return -1;
+    int in = (int)syscall(SYS_inotify_init1, IN_CLOEXEC);
+    if (in < 0)
+        return -1;
+    /* New files in the port's directory: `lines` where there was none, and
+     * `unplugged`, an adapter pulled out, which ends the wait with EIO as a
+     * hang-up does. Rewrites of other files are no new names and wake nobody. */
+    syscall(SYS_inotify_add_watch, in, dir, IN_CREATE | IN_MOVED_TO);
+    struct counts start, now;
+    int wd = -1, result = -1;
+    for (int first = 1;; first = 0) {
+        struct stat st;
+        if (sys_stat(gone, &st) == 0) {
+            errno = EIO;
+            break;
+        }
+        /* The file itself, replaced by rename: its old inode reports the unlink. */
+        if (wd >= 0)
+            syscall(SYS_inotify_rm_watch, in, wd);
+        wd = (int)syscall(SYS_inotify_add_watch, in, path,
+                          IN_MODIFY | IN_CLOSE_WRITE | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF);
+        if (observe(port, first ? &start : &now))
+            break;
+        if (!first && (((mask & TIOCM_CAR) && now.dcd != start.dcd) ||
+                       ((mask & TIOCM_CTS) && now.cts != start.cts))) {
+            result = 0;
+            break;
+        }
+        char ev[4096] __attribute__((aligned(__alignof__(struct inotify_event))));
+        ssize_t r = read(in, ev, sizeof ev);
+        if (r < 0)
+            break; /* EINTR: the caller's signal, as the real wait */
     }
+    int e = errno;
+    close(in);
+    errno = e;
+    return result;
+}
+
+/* When a program read the lines, for a benchmark that times its probes:
+ * appended to `reads.log` only when that file exists. */
+static void log_read(const char *port)
+{
+    char path[512];
+    if (port_file(path, sizeof path, port, "reads.log"))
+        return;
+    int fd = sys_open(path, O_WRONLY | O_APPEND, 0);
+    if (fd < 0)
+        return;
+    struct timespec ts;
+    clock_gettime(CLOCK_REALTIME, &ts);
+    char rec[64] = "";
+    append_uint(rec, sizeof rec, (unsigned long)ts.tv_sec, 1);
+    append(rec, sizeof rec, ".");
+    append_uint(rec, sizeof rec, (unsigned long)(ts.tv_nsec / 1000), 6);
+    append(rec, sizeof rec, "\n");
+    write_all(fd, rec, strlen(rec));
+    close(fd);
 }
 
 /* ---- open hooks ---------------------------------------------------------- */
@@ -658,11 +822,15 @@ EXPORT int ioctl(int fd, unsigned long req, ...)
     va_end(ap);
 
     if (req == TIOCMGET || req == TIOCMSET || req == TIOCMBIS || req == TIOCMBIC ||
-        req == TIOCMIWAIT) {
+        req == TIOCMIWAIT || req == TIOCGICOUNT) {
         char port[NAME_CAP];
         if (port_of_fd(fd, port) == 0) {
             if (port_unplugged(port)) {
                 errno = EIO; /* as an adapter's descriptor after it was pulled out */
+                return -1;
+            }
+            if ((req == TIOCMIWAIT || req == TIOCGICOUNT) && refuses_miwait(port)) {
+                errno = ENOTTY;
                 return -1;
             }
             if (req == TIOCMIWAIT)
@@ -671,7 +839,20 @@ EXPORT int ioctl(int fd, unsigned long req, ...)
                 errno = EFAULT;
                 return -1;
             }
+            if (req == TIOCGICOUNT) {
+                struct counts c;
+                if (observe(port, &c)) {
+                    errno = EIO;
+                    return -1;
+                }
+                struct serial_icounter_struct *ic = arg;
+                memset(ic, 0, sizeof *ic);
+                ic->dcd = (int)c.dcd;
+                ic->cts = (int)c.cts;
+                return 0;
+            }
             if (req == TIOCMGET) {
+                log_read(port);
                 *(int *)arg = read_bits(port, "lines", INPUT_MASK) |
                               read_bits(port, "outputs", OUTPUT_MASK);
                 return 0;
