@@ -103,6 +103,9 @@ int readKeyFor(WINDOW* win, int maxWaitMs) {
                          {g_service != nullptr ? g_service->pollFd() : -1, POLLIN, 0},
                          {g_handler != nullptr && g_rest != nullptr ? g_rest->wakeFd() : -1, POLLIN, 0}};
         int waitMs = g_handler != nullptr && !g_resting ? g_schedule.msUntilDue(SteadyClock::now()) : -1;
+        // The service's own time-outs come even while the ticks rest.
+        int serviceMs = g_service != nullptr ? g_service->msUntilDue() : -1;
+        if (serviceMs >= 0 && (waitMs < 0 || serviceMs < waitMs)) waitMs = serviceMs;
         if (maxWaitMs >= 0) {
             auto left = std::chrono::duration_cast<std::chrono::milliseconds>(giveUp - SteadyClock::now()).count();
             if (left <= 0) return ERR;
@@ -112,7 +115,8 @@ int readKeyFor(WINDOW* win, int maxWaitMs) {
         if (n < 0 && errno != EINTR) return kQuitKey;  // cannot wait at all: leave cleanly
         if (n > 0 && (fds[0].revents & POLLIN)) drainWake();
         if (n > 0 && (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL))) g_inputGone = true;
-        if (n > 0 && (fds[2].revents & POLLIN)) g_service->serve();
+        if (g_service != nullptr && ((n > 0 && (fds[2].revents & POLLIN)) || g_service->msUntilDue() == 0))
+            g_service->serve();
         if (n > 0 && (fds[3].revents & POLLIN) && g_handler != nullptr && g_rest != nullptr) {
             // A line changed: probe it now, and keep the ticks' pace from here.
             g_rest->takeWake();

@@ -11,6 +11,10 @@ public:
     virtual int pollFd() const = 0;
     // Does what is due without blocking.
     virtual void serve() = 0;
+    // Milliseconds until serve() has work that no readability announces (a
+    // time-out), 0 when it is due now, -1 when there is none: a front-end
+    // whose ticks rest still calls serve() by then.
+    virtual int msUntilDue() const { return -1; }
 };
 
 }  // namespace qor

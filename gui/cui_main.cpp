@@ -128,7 +128,12 @@ CUIMain::CUIMain(MainWindowDeps deps, QWidget* parent, const char* name, Qt::Win
     if (net_) {
         engine_->setPublisher(net_.get());
         netNotifier_ = std::make_unique<QSocketNotifier>(net_->pollFd(), QSocketNotifier::Read);
-        connect(netNotifier_.get(), &QSocketNotifier::activated, this, [this] { net_->serve(); });
+        connect(netNotifier_.get(), &QSocketNotifier::activated, this, [this] { serveNet(); });
+        // The server's time-outs (silent clients, a resting listener) come
+        // even while the ticks rest on mains.
+        netTimer_.setSingleShot(true);
+        connect(&netTimer_, &QTimer::timeout, this, [this] { serveNet(); });
+        armNetTimer();
     }
 }
 
@@ -144,6 +149,20 @@ CUIMain::~CUIMain() {
 void CUIMain::option() { openOptions(); }
 
 void CUIMain::exit() { close(); }
+
+void CUIMain::serveNet() {
+    net_->serve();
+    armNetTimer();
+}
+
+void CUIMain::armNetTimer() {
+    int ms = net_->msUntilDue();
+    if (ms < 0) {
+        netTimer_.stop();
+    } else {
+        netTimer_.start(ms);
+    }
+}
 
 void CUIMain::timeUP() {
     if (engine_->desktopTick(*this)) {

@@ -127,6 +127,9 @@ private:
     std::unique_ptr<MonitorEngine> engine_;
     std::unique_ptr<net::NetServer> net_;  // only with the network server's file
     std::unique_ptr<QSocketNotifier> netNotifier_;
+    QTimer netTimer_;
+    void serveNet();
+    void armNetTimer();
     Artwork art_;
     int blink_ = 0;
     int hover_[kButtonCount] = {};

@@ -159,6 +159,7 @@ bool NetServer::listenOn(const ListenAddress& a) {
 
 void NetServer::serve() {
     resumeAcceptingIfDue();
+    if (msUntilDue() == 0) dropIdle();
     serveReady();
     epoll_event ev[kEventsPerRound];
     int n = ::epoll_wait(epoll_.get(), ev, kEventsPerRound, 0);
@@ -483,6 +484,22 @@ void NetServer::dropIdle() {
         if (stalled || now - c->lastMs > limit) drop(*c);
     }
     reclaim();
+}
+
+int NetServer::msUntilDue() const {
+    int64_t due = acceptPausedUntilMs_;
+    auto consider = [&due](int64_t at) {
+        if (due < 0 || at < due) due = at;
+    };
+    int64_t limit = static_cast<int64_t>(limits_.idleSec) * 1000;
+    for (const auto& slot : slots_) {
+        const Client* c = slot.get();
+        if (c == nullptr || !c->fd) continue;
+        consider(c->lastMs + limit + 1);
+        if (c->stalledSinceMs >= 0) consider(c->stalledSinceMs + limits_.stallMs + 1);
+    }
+    if (due < 0) return -1;
+    return static_cast<int>(std::clamp<int64_t>(due - nowMs(), 0, 24 * 3600 * 1000));
 }
 
 void NetServer::publish(const ServedState& state) {

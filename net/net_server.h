@@ -47,6 +47,7 @@ public:
 
     int pollFd() const override { return epoll_.get(); }
     void serve() override;
+    int msUntilDue() const override;
 
     void publish(const ServedState& state) override;
     void shutdownFollowers() override;

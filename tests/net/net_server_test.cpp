@@ -221,6 +221,51 @@ TEST(NetServer, ExhaustedDescriptorsDoNotKeepTheLoopBusy) {
     for (auto& fd : waiting) EXPECT_EQ(ask(fd.get(), server.get(), "LIST UPS"), "BEGIN LIST UPS") << "served once it can";
 }
 
+// A front-end whose ticks rest (on mains, with the line watched) calls
+// serve() only when the server's descriptor is readable or its time-out due.
+void serveLikeARestingFrontEnd(NetServer& server, int forMs) {
+    auto end = SteadyClock::now() + Ms(forMs);
+    while (SteadyClock::now() < end) {
+        int left = static_cast<int>(std::chrono::duration_cast<Ms>(end - SteadyClock::now()).count());
+        int due = server.msUntilDue();
+        pollfd p{server.pollFd(), POLLIN, 0};
+        int n = ::poll(&p, 1, due < 0 ? left : std::min(due, left));
+        if (n > 0 || server.msUntilDue() == 0) server.serve();
+    }
+}
+
+TEST(NetServer, ItsTimeOutsComeWithoutTicks) {
+    NetLimits limits;
+    limits.acceptPauseMs = 300;
+    limits.idleSec = 1;
+    auto server = NetServer::create(config(), limits);
+    ASSERT_TRUE(server);
+    server->publish({AcOk, 600, "/dev/ttyS0"});
+    EXPECT_EQ(server->msUntilDue(), -1) << "nothing to time out";
+    UniqueFd silent = connectFrom("127.0.0.1");
+    serveLikeARestingFrontEnd(*server, 200);
+    EXPECT_EQ(server->clientCount(), 1);
+    EXPECT_GT(server->msUntilDue(), 0);
+    serveLikeARestingFrontEnd(*server, 1200);
+    EXPECT_EQ(server->clientCount(), 0) << "a silent client goes by its own time-out";
+
+    rlimit before{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &before), 0);
+    int lowestFree = ::dup(0);
+    ASSERT_GE(lowestFree, 0);
+    ::close(lowestFree);
+    rlimit tight = before;
+    tight.rlim_cur = static_cast<rlim_t>(lowestFree);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+    UniqueFd waiting = connectFrom("127.0.0.1");  // its accept fails: the listener rests
+    serveLikeARestingFrontEnd(*server, 100);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &before), 0);
+    int due = server->msUntilDue();
+    EXPECT_TRUE(due >= 0 && due <= 300) << due;
+    serveLikeARestingFrontEnd(*server, 500);
+    EXPECT_EQ(server->clientCount(), 1) << "the resting listener takes the waiting client once its pause is over";
+}
+
 TEST(NetServer, ClientThatStopsReadingIsHeldBackAndLaterAnsweredInFull) {
     auto server = NetServer::create(config());
     ASSERT_TRUE(server);
