@@ -11,6 +11,7 @@
 #include <string>
 
 #include <crypt.h>
+#include <dlfcn.h>
 
 #include <memory>
 
@@ -42,6 +43,24 @@ bool fail(char* why, size_t whySize, int lineNo, const char* reason) {
     std::snprintf(why, whySize, "line %d: %s", lineNo, reason);
     return false;
 }
+
+// libcrypt for the one hash at start-up, unloaded again: linked, its pages
+// would stay in the monitor for good.
+class CryptLibrary {
+public:
+    CryptLibrary() : lib_(dlopen("libcrypt.so.1", RTLD_NOW | RTLD_LOCAL)) {}
+    ~CryptLibrary() {
+        if (lib_ != nullptr) dlclose(lib_);
+    }
+    CryptLibrary(const CryptLibrary&) = delete;
+    CryptLibrary& operator=(const CryptLibrary&) = delete;
+    decltype(&::crypt_r) cryptR() const {
+        return lib_ == nullptr ? nullptr : reinterpret_cast<decltype(&::crypt_r)>(dlsym(lib_, "crypt_r"));
+    }
+
+private:
+    void* lib_;
+};
 
 }  // namespace
 
@@ -114,9 +133,12 @@ bool serialFromMachineId(const char* machineId, size_t len, TextField& out) {
     // The id as the pass phrase of a one-way hash with this use's own salt:
     // the id itself cannot be recovered, and other programs deriving from it
     // get other values.
+    CryptLibrary lib;
+    const auto cryptR = lib.cryptR();
+    if (cryptR == nullptr) return false;
     std::string key(machineId, len);
     auto data = std::make_unique<crypt_data>();  // some 32 kB: not on the stack
-    const char* hashed = crypt_r(key.c_str(), kSerialSetting, data.get());
+    const char* hashed = cryptR(key.c_str(), kSerialSetting, data.get());  // into `data`
     explicit_bzero(&key[0], key.size());
     const size_t prefix = sizeof kSerialSetting - 1;
     // crypt's alphabet, 6 bits a character: 64 bits are the first 10
