@@ -36,6 +36,7 @@ struct OpenSslApi {
 };
 
 // The soname asked for: the one the headers were built for.
+static_assert(OPENSSL_VERSION_MAJOR == 3, "the table is typed from OpenSSL 3's headers");
 constexpr const char* kOpenSslLibrary = "libssl.so.3";
 
 // Opens `soname` and resolves every function: false when it or one of them
