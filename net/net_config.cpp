@@ -10,8 +10,10 @@
 #include <cstring>
 #include <string>
 
-#include <openssl/evp.h>
-#include <openssl/hmac.h>
+#include <crypt.h>
+#include <dlfcn.h>
+
+#include <memory>
 
 #include "bounded_text.h"
 #include "command_words.h"
@@ -41,6 +43,24 @@ bool fail(char* why, size_t whySize, int lineNo, const char* reason) {
     std::snprintf(why, whySize, "line %d: %s", lineNo, reason);
     return false;
 }
+
+// libcrypt for the one hash at start-up, unloaded again: linked, its pages
+// would stay in the monitor for good.
+class CryptLibrary {
+public:
+    CryptLibrary() : lib_(dlopen("libcrypt.so.1", RTLD_NOW | RTLD_LOCAL)) {}
+    ~CryptLibrary() {
+        if (lib_ != nullptr) dlclose(lib_);
+    }
+    CryptLibrary(const CryptLibrary&) = delete;
+    CryptLibrary& operator=(const CryptLibrary&) = delete;
+    decltype(&::crypt_r) cryptR() const {
+        return lib_ == nullptr ? nullptr : reinterpret_cast<decltype(&::crypt_r)>(dlsym(lib_, "crypt_r"));
+    }
+
+private:
+    void* lib_;
+};
 
 }  // namespace
 
@@ -109,18 +129,34 @@ bool parseNetConfig(const char* text, size_t len, NetConfig& out, char* why, siz
 bool serialFromMachineId(const char* machineId, size_t len, TextField& out) {
     out[0] = '\0';
     while (len > 0 && (machineId[len - 1] == '\n' || machineId[len - 1] == ' ')) --len;
-    if (len == 0) return false;
-    // Keyed by the id, over this use's own label: the id itself cannot be
-    // recovered, and other programs deriving from it get other values.
-    static const char kLabel[] = "qor ups device.serial";
-    unsigned char mac[EVP_MAX_MD_SIZE];
-    unsigned macLen = 0;
-    if (HMAC(EVP_sha256(), machineId, static_cast<int>(len), reinterpret_cast<const unsigned char*>(kLabel),
-             sizeof kLabel - 1, mac, &macLen) == nullptr ||
-        macLen < 8)
-        return false;
-    std::snprintf(out, kTextLen, "QOR-%02X%02X%02X%02X%02X%02X%02X%02X", mac[0], mac[1], mac[2], mac[3], mac[4],
-                  mac[5], mac[6], mac[7]);
+    if (len == 0 || len >= CRYPT_MAX_PASSPHRASE_SIZE) return false;
+    // The id as the pass phrase of a one-way hash with this use's own salt:
+    // the id itself cannot be recovered, and other programs deriving from it
+    // get other values.
+    CryptLibrary lib;
+    const auto cryptR = lib.cryptR();
+    if (cryptR == nullptr) return false;
+    std::string key(machineId, len);
+    auto data = std::make_unique<crypt_data>();  // some 32 kB: not on the stack
+    const char* hashed = cryptR(key.c_str(), kSerialSetting, data.get());  // into `data`
+    explicit_bzero(&key[0], key.size());
+    const size_t prefix = sizeof kSerialSetting - 1;
+    // crypt's alphabet, 6 bits a character: 64 bits are the first 10
+    // characters and the top 4 bits of the 11th.
+    static const char kAlphabet[] = "./0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+    bool ok = hashed != nullptr && std::strncmp(hashed, kSerialSetting, prefix) == 0;
+    unsigned long long bits = 0;
+    for (size_t i = 0; ok && i < 11; ++i) {
+        const char c = hashed[prefix + i];
+        const char* at = c != '\0' ? std::strchr(kAlphabet, c) : nullptr;
+        ok = at != nullptr;
+        if (!ok) break;
+        const unsigned v = static_cast<unsigned>(at - kAlphabet);
+        bits = i < 10 ? (bits << 6) | v : (bits << 4) | (v >> 2);
+    }
+    explicit_bzero(data.get(), sizeof *data);
+    if (!ok) return false;
+    std::snprintf(out, kTextLen, "QOR-%016llX", bits);
     return true;
 }
 

@@ -48,8 +48,10 @@ struct NetConfig {
 bool parseNetConfig(const char* text, size_t len, NetConfig& out, char* why, size_t whySize);
 
 // A serial number that stays the same on this machine and tells nothing of
-// its identity: "QOR-" and 16 hex digits of an HMAC-SHA256 of the machine id.
+// its identity: "QOR-" and 16 hex digits, the first 64 bits of the SHA-256
+// crypt (kSerialSetting) of the machine id.
 // False (and `out` empty) when the id is empty.
+constexpr const char kSerialSetting[] = "$5$rounds=5000$qorserial$";
 bool serialFromMachineId(const char* machineId, size_t len, TextField& out);
 
 enum class NetConfigResult { Absent, Loaded, Failed };

@@ -7,8 +7,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <openssl/crypto.h>
-
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -455,7 +453,7 @@ int SmtpClient::startTls(const std::string& caFile) {
 int SmtpClient::secretCommand(const char* verb, std::string secret) {
     int code = command(SmtpAuth, verb, secret.c_str());
     wipe(secret);
-    OPENSSL_cleanse(command_, sizeof command_);
+    explicit_bzero(command_, sizeof command_);
     std::snprintf(command_, sizeof command_, "%s***\r\n", verb);
     return code;
 }

@@ -1,6 +1,5 @@
 #include "smtp_extensions.h"
 
-#include <openssl/crypto.h>
 #include <strings.h>
 
 #include <cstring>
@@ -91,7 +90,7 @@ std::string plainCredentials(const std::string& user, const std::string& passwor
 }
 
 void wipe(std::string& s) {
-    if (!s.empty()) OPENSSL_cleanse(&s[0], s.size());
+    if (!s.empty()) explicit_bzero(&s[0], s.size());
     s.clear();
 }
 

@@ -1,9 +1,6 @@
 #include "tls_channel.h"
 
 #include <arpa/inet.h>
-#include <openssl/err.h>
-#include <openssl/pem.h>
-#include <openssl/x509v3.h>
 #include <poll.h>
 #include <sys/socket.h>
 
@@ -12,6 +9,7 @@
 #include <climits>
 
 #include "byte_source.h"
+#include "openssl_api.h"
 #include "trusted_file.h"
 
 namespace qor {
@@ -22,14 +20,18 @@ using common::kEndOfStream;
 using common::kReadFailed;
 using common::kTimedOut;
 
+// Loaded by start() before any object of the library exists, so never null
+// where it is used.
+const OpenSslApi& lib() { return *openSsl(); }
+
 struct CtxFree {
-    void operator()(SSL_CTX* c) const { SSL_CTX_free(c); }
+    void operator()(SSL_CTX* c) const { lib().SSL_CTX_free(c); }
 };
 struct BioFree {
-    void operator()(BIO* b) const { BIO_free(b); }
+    void operator()(BIO* b) const { lib().BIO_free(b); }
 };
 struct X509Free {
-    void operator()(X509* x) const { X509_free(x); }
+    void operator()(X509* x) const { lib().X509_free(x); }
 };
 
 long long nowMs() {
@@ -45,7 +47,7 @@ int pollMs(long long left) { return static_cast<int>(left > 60000 ? 60000 : left
 // someone else could change could send the password anywhere.
 bool loadAuthorities(SSL_CTX* ctx, const std::string& caFile, std::string& why) {
     if (caFile.empty()) {
-        if (SSL_CTX_set_default_verify_paths(ctx) == 1) return true;
+        if (lib().SSL_CTX_set_default_verify_paths(ctx) == 1) return true;
         why = "the system's trusted authorities could not be loaded";
         return false;
     }
@@ -61,15 +63,15 @@ bool loadAuthorities(SSL_CTX* ctx, const std::string& caFile, std::string& why) 
     case TrustedRead::Loaded:
         break;
     }
-    std::unique_ptr<BIO, BioFree> bio(BIO_new_mem_buf(text.data(), static_cast<int>(text.size())));
-    X509_STORE* store = SSL_CTX_get_cert_store(ctx);
+    std::unique_ptr<BIO, BioFree> bio(lib().BIO_new_mem_buf(text.data(), static_cast<int>(text.size())));
+    X509_STORE* store = lib().SSL_CTX_get_cert_store(ctx);
     int added = 0;
     while (bio) {
-        std::unique_ptr<X509, X509Free> cert(PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr));
+        std::unique_ptr<X509, X509Free> cert(lib().PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr));
         if (!cert) break;
-        if (X509_STORE_add_cert(store, cert.get()) == 1) ++added;
+        if (lib().X509_STORE_add_cert(store, cert.get()) == 1) ++added;
     }
-    ERR_clear_error();  // the end of the file reads as an error
+    lib().ERR_clear_error();  // the end of the file reads as an error
     if (added > 0) return true;
     why = caFile + " holds no certificate";
     return false;
@@ -82,60 +84,66 @@ bool isAddress(const std::string& host) {
 
 }  // namespace
 
+void TlsChannel::SslFree::operator()(SSL* s) const { lib().SSL_free(s); }
+
 std::unique_ptr<TlsChannel> TlsChannel::start(int fd, const std::string& host, const std::string& caFile,
                                               int timeoutMs, std::string& why) {
-    ERR_clear_error();
-    std::unique_ptr<SSL_CTX, CtxFree> ctx(SSL_CTX_new(TLS_client_method()));
+    if (openSsl() == nullptr) {
+        why = std::string("TLS library ") + kOpenSslLibrary + " not available";
+        return nullptr;
+    }
+    lib().ERR_clear_error();
+    std::unique_ptr<SSL_CTX, CtxFree> ctx(lib().SSL_CTX_new(lib().TLS_client_method()));
     if (!ctx) {
         why = "TLS could not be set up";
         return nullptr;
     }
-    SSL_CTX_set_min_proto_version(ctx.get(), TLS1_2_VERSION);
-    SSL_CTX_set_verify(ctx.get(), SSL_VERIFY_PEER, nullptr);
+    lib().setMinProtoVersion(ctx.get(), TLS1_2_VERSION);
+    lib().SSL_CTX_set_verify(ctx.get(), SSL_VERIFY_PEER, nullptr);
     if (!loadAuthorities(ctx.get(), caFile, why)) return nullptr;
 
     std::unique_ptr<TlsChannel> ch(new TlsChannel(fd));
-    ch->ssl_.reset(SSL_new(ctx.get()));  // holds its own reference to ctx
-    BIO* in = BIO_new(BIO_s_mem());
-    BIO* out = BIO_new(BIO_s_mem());
+    ch->ssl_.reset(lib().SSL_new(ctx.get()));  // holds its own reference to ctx
+    BIO* in = lib().BIO_new(lib().BIO_s_mem());
+    BIO* out = lib().BIO_new(lib().BIO_s_mem());
     if (!ch->ssl_ || in == nullptr || out == nullptr) {
-        BIO_free(in);
-        BIO_free(out);
+        lib().BIO_free(in);
+        lib().BIO_free(out);
         why = "TLS could not be set up";
         return nullptr;
     }
-    SSL_set_bio(ch->ssl_.get(), in, out);
+    lib().SSL_set_bio(ch->ssl_.get(), in, out);
     ch->in_ = in;
     ch->out_ = out;
     SSL* ssl = ch->ssl_.get();
     bool named = true;
     if (isAddress(host)) {
-        named = X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), host.c_str()) == 1;
+        named = lib().X509_VERIFY_PARAM_set1_ip_asc(lib().SSL_get0_param(ssl), host.c_str()) == 1;
     } else {
-        named = SSL_set_tlsext_host_name(ssl, host.c_str()) == 1 && SSL_set1_host(ssl, host.c_str()) == 1;
+        named = lib().setHostName(ssl, host.c_str()) == 1 && lib().SSL_set1_host(ssl, host.c_str()) == 1;
     }
     if (!named) {
         why = "the server name cannot be checked against a certificate";
         return nullptr;
     }
-    SSL_set_connect_state(ssl);
+    lib().SSL_set_connect_state(ssl);
 
     int done = 0;
-    int r = ch->drive([ssl] { return SSL_do_handshake(ssl); }, nowMs() + timeoutMs, done);
+    int r = ch->drive([ssl] { return lib().SSL_do_handshake(ssl); }, nowMs() + timeoutMs, done);
     if (r == 1) return ch;
-    long verified = SSL_get_verify_result(ssl);
+    long verified = lib().SSL_get_verify_result(ssl);
     if (verified != X509_V_OK) {
-        why = std::string("certificate not accepted: ") + X509_verify_cert_error_string(verified);
+        why = std::string("certificate not accepted: ") + lib().X509_verify_cert_error_string(verified);
     } else if (r == kTimedOut) {
         why = "no answer during the TLS handshake";
     } else if (r == kEndOfStream) {
         why = "the server closed the connection during the TLS handshake";
     } else {
-        unsigned long e = ERR_peek_last_error();
-        const char* text = e != 0 ? ERR_reason_error_string(e) : nullptr;
+        unsigned long e = lib().ERR_peek_last_error();
+        const char* text = e != 0 ? lib().ERR_reason_error_string(e) : nullptr;
         why = std::string("TLS handshake failed: ") + (text != nullptr ? text : "connection lost");
     }
-    ERR_clear_error();
+    lib().ERR_clear_error();
     return nullptr;
 }
 
@@ -146,9 +154,9 @@ template <class Op>
 int TlsChannel::drive(Op op, long long deadline, int& result) {
     if (broken_) return kReadFailed;
     for (;;) {
-        ERR_clear_error();
+        lib().ERR_clear_error();
         int r = op();
-        int e = SSL_get_error(ssl_.get(), r);
+        int e = lib().SSL_get_error(ssl_.get(), r);
         if (!flush(deadline, 0)) return err_ == ETIMEDOUT ? kTimedOut : kReadFailed;
         if (r > 0) {
             result = r;
@@ -172,7 +180,7 @@ int TlsChannel::drive(Op op, long long deadline, int& result) {
 bool TlsChannel::flush(long long deadline, int progressMs) {
     char buf[16384];
     int n;
-    while ((n = BIO_read(out_, buf, sizeof buf)) > 0) {
+    while ((n = lib().BIO_read(out_, buf, sizeof buf)) > 0) {
         int sent = 0;
         while (sent < n) {
             ssize_t k = ::send(fd_, buf + sent, static_cast<size_t>(n - sent), MSG_NOSIGNAL | MSG_DONTWAIT);
@@ -209,7 +217,7 @@ int TlsChannel::fill(long long deadline) {
     for (;;) {
         ssize_t n = ::recv(fd_, buf, sizeof buf, MSG_DONTWAIT);
         if (n > 0) {
-            BIO_write(in_, buf, static_cast<int>(n));
+            lib().BIO_write(in_, buf, static_cast<int>(n));
             return 1;
         }
         if (n == 0) return kEndOfStream;
@@ -233,7 +241,7 @@ int TlsChannel::read(unsigned char* buf, size_t cap, int timeoutMs) {
     int n = 0;
     int capped = cap > INT_MAX ? INT_MAX : static_cast<int>(cap);
     SSL* ssl = ssl_.get();
-    int r = drive([&] { return SSL_read(ssl, buf, capped); }, nowMs() + timeoutMs, n);
+    int r = drive([&] { return lib().SSL_read(ssl, buf, capped); }, nowMs() + timeoutMs, n);
     if (r == kTimedOut) err_ = ETIMEDOUT;
     return r == 1 ? n : r;
 }
@@ -244,9 +252,9 @@ bool TlsChannel::write(const char* data, size_t len, int timeoutMs) {
     SSL* ssl = ssl_.get();
     while (done < len) {
         int piece = len - done > 16384 ? 16384 : static_cast<int>(len - done);
-        ERR_clear_error();
+        lib().ERR_clear_error();
         // Into memory: it takes the whole piece, or the stream is broken.
-        int r = SSL_write(ssl, data + done, piece);
+        int r = lib().SSL_write(ssl, data + done, piece);
         if (r <= 0) {
             broken_ = true;
             err_ = EPROTO;
@@ -260,10 +268,10 @@ bool TlsChannel::write(const char* data, size_t len, int timeoutMs) {
 
 void TlsChannel::close() {
     if (broken_) return;
-    ERR_clear_error();
-    SSL_shutdown(ssl_.get());
+    lib().ERR_clear_error();
+    lib().SSL_shutdown(ssl_.get());
     flush(nowMs(), 0);
-    ERR_clear_error();
+    lib().ERR_clear_error();
 }
 
 }  // namespace qor

@@ -1,6 +1,7 @@
-// TLS over a connected socket, as a mail client (OpenSSL). The library only
-// sees memory buffers: every wait is our own poll with a deadline, as on the
-// plain socket, and no write can raise SIGPIPE in the worker.
+// TLS over a connected socket, as a mail client (OpenSSL, loaded on the first
+// handshake). The library only sees memory buffers: every wait is our own
+// poll with a deadline, as on the plain socket, and no write can raise
+// SIGPIPE in the worker.
 #pragma once
 
 #include <openssl/ssl.h>
@@ -19,7 +20,8 @@ public:
     // The handshake with `host` (a name or a dotted address) on `fd`, which
     // stays the caller's. The certificate must lead to an authority in
     // `caFile` (empty: the system's trusted authorities) and name `host`.
-    // Null, with the reason in `why`, when that fails.
+    // Null, with the reason in `why`, when that fails or the library cannot
+    // be loaded.
     static std::unique_ptr<TlsChannel> start(int fd, const std::string& host, const std::string& caFile,
                                              int timeoutMs, std::string& why);
 
@@ -34,7 +36,7 @@ public:
 
 private:
     struct SslFree {
-        void operator()(SSL* s) const { SSL_free(s); }
+        void operator()(SSL* s) const;
     };
     explicit TlsChannel(int fd) : fd_(fd) {}
     template <class Op>

@@ -4,7 +4,7 @@
 set -eu
 PKGS="build-essential cmake pkg-config
  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev
- libncurses-dev libssl-dev openssl
+ libncurses-dev libssl-dev openssl libcrypt-dev
  libgtest-dev libgmock-dev googletest libbenchmark-dev
  tmux util-linux iproute2 procps
  python3 python3-aiosmtpd ppp

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "notify_test_support.h"
+#include "openssl_api.h"
 
 namespace qor::test {
 namespace {
@@ -342,6 +343,21 @@ TEST(SmtpClient, ExtendedRepliesAndALoginThatKeepsItsSecret) {
     EXPECT_EQ(kept.find(secret), std::string::npos) << kept;
     EXPECT_EQ(kept.find(coded), std::string::npos) << kept;
     c.close();
+}
+
+// The library is opened on the first secure mail: every function resolved,
+// or none and no mail.
+TEST(OpenSslLoader, ResolvesEveryFunctionOrRefusesTheLibrary) {
+    OpenSslApi api;
+    ASSERT_TRUE(loadOpenSsl(kOpenSslLibrary, api));
+#define QOR_EXPECT_RESOLVED(name) EXPECT_NE(api.name, nullptr) << #name;
+    QOR_OPENSSL_FUNCTIONS(QOR_EXPECT_RESOLVED)
+#undef QOR_EXPECT_RESOLVED
+    EXPECT_NE(api.TLS_client_method(), nullptr);
+    EXPECT_FALSE(loadOpenSsl("libssl.so.0.qor-absent", api));
+    EXPECT_EQ(api.SSL_new, nullptr);
+    ASSERT_NE(openSsl(), nullptr);
+    EXPECT_EQ(openSsl(), openSsl()) << "loaded once";
 }
 
 }  // namespace
