@@ -87,10 +87,7 @@ void MainWin::tick() {
 
 void MainWin::followLine() {
     if (serial_ == nullptr) return;
-    int fd = serial_->isOpen() ? serial_->descriptor() : -1;
-    // The port is open after a tick only when the tick probed it.
-    if (fd >= 0) watch_.noteProbe(fd, settings_->upsState);
-    watch_.follow(fd);
+    watch_.afterTick(serial_->isOpen() ? serial_->descriptor() : -1, settings_->upsState);
     if (watch_.pulses() != shownPulses_) {
         shownPulses_ = watch_.pulses();
         statusBox_->showPulses(shownPulses_);
@@ -98,8 +95,8 @@ void MainWin::followLine() {
 }
 
 bool MainWin::mayRest() const {
-    return watch_.watching() && settings_->upsState == AcOk && engine_->prevState() == AcOk &&
-           engine_->changeMask() == 0 && settings_->saveRequest == 0 && settings_->detectRequest == 0;
+    return watch_.watching() && engine_->settledOnMains() && settings_->saveRequest == 0 &&
+           settings_->detectRequest == 0;
 }
 
 void MainWin::sendTest() {

@@ -70,6 +70,12 @@ public:
     // changes since the probe before (nothing when the driver keeps no counts).
     void noteProbe(int fd, int32_t upsState);
     uint32_t pulses() const { return tally_.pulses(); }
+    // After a tick: `fd` is the port's descriptor when the tick left it open
+    // (then it probed it), else -1.
+    void afterTick(int fd, int32_t upsState) {
+        if (fd >= 0) noteProbe(fd, upsState);
+        follow(fd);
+    }
 
     // The driver's counters (TIOCGICOUNT); false when it keeps none.
     static bool readCounts(int fd, LineCounts& out);

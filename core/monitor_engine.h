@@ -84,6 +84,9 @@ public:
     int32_t curBits() const { return curBits_; }
     int32_t prevBits() const { return prevBits_; }
     int32_t changeMask() const { return changeMask_; }
+    // On mains, and so at the last tick too, with no change pending: a tick
+    // has nothing to do until a line changes.
+    bool settledOnMains() const { return s_.upsState == AcOk && prevState_ == AcOk && changeMask_ == 0; }
     int64_t changeTime() const { return changeTime_; }
     int32_t countDownSec() const { return countDownSec_; }
     void setCountDownSec(int32_t s) { countDownSec_ = s; }

@@ -174,17 +174,13 @@ void CUIMain::timeUP() {
 
 void CUIMain::followLine() {
     if (serial_ == nullptr) return;
-    int fd = serial_->isOpen() ? serial_->descriptor() : -1;
-    // The port is open after a tick only when the tick probed it.
-    if (fd >= 0) watch_.noteProbe(fd, settings_->upsState);
-    watch_.follow(fd);
+    watch_.afterTick(serial_->isOpen() ? serial_->descriptor() : -1, settings_->upsState);
     if (watch_.pulses() != shownPulses_) {
         shownPulses_ = watch_.pulses();
         setToolTip(tr("Short line changes not logged: %1").arg(shownPulses_));
     }
     if (!deps_.startTick) return;
-    bool rest = watch_.watching() && settings_->upsState == AcOk && engine_->prevState() == AcOk &&
-                engine_->changeMask() == 0;
+    bool rest = watch_.watching() && engine_->settledOnMains();
     if (rest && tickTimer_.isActive())
         tickTimer_.stop();
     else if (!rest && !tickTimer_.isActive())

@@ -249,6 +249,7 @@ TEST(NetServer, ItsTimeOutsComeWithoutTicks) {
     serveLikeARestingFrontEnd(*server, 1200);
     EXPECT_EQ(server->clientCount(), 0) << "a silent client goes by its own time-out";
 
+    UniqueFd waiting = connectFrom("127.0.0.1");  // queued by the kernel; its accept will fail
     rlimit before{};
     ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &before), 0);
     int lowestFree = ::dup(0);
@@ -257,7 +258,6 @@ TEST(NetServer, ItsTimeOutsComeWithoutTicks) {
     rlimit tight = before;
     tight.rlim_cur = static_cast<rlim_t>(lowestFree);
     ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
-    UniqueFd waiting = connectFrom("127.0.0.1");  // its accept fails: the listener rests
     serveLikeARestingFrontEnd(*server, 100);
     ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &before), 0);
     int due = server->msUntilDue();

@@ -23,19 +23,6 @@ using namespace wt;
 
 namespace {
 
-std::vector<std::string> LogTexts() {
-    std::vector<std::string> out;
-    int count = GetPrivateProfileIntA("Log Count", "Count", 0, "Halvora.log");
-    for (int i = 1; i <= count; ++i) {
-        char entry[512] = {};
-        GetPrivateProfileStringA("Log Status", std::to_string(i).c_str(), "", entry, sizeof entry, "Halvora.log");
-        std::string e = entry;
-        std::size_t colon = e.find("  :");
-        out.push_back(colon == std::string::npos ? "<" + e + ">" : e.substr(colon + 3));
-    }
-    return out;
-}
-
 // The seconds of "ShutDown CountDown: %d seconds", or -1.
 int CountdownSeconds(HWND dlg) {
     int n = -1;
@@ -43,23 +30,8 @@ int CountdownSeconds(HWND dlg) {
 }
 
 bool LastLogged(const char* text) {
-    std::vector<std::string> t = LogTexts();
+    std::vector<std::string> t = HalvoraLogTexts();
     return !t.empty() && t.back() == text;
-}
-
-void ResetLog() {
-    DeleteFileA((WindowsFolder() + "Halvora.log").c_str());
-    WritePrivateProfileStringA(nullptr, nullptr, nullptr, "Halvora.log");  // drops Wine's cached copy
-}
-
-void WriteEvent(const char* name, int mask) {
-    std::string v = std::string(name) + "," + std::to_string(mask);
-    v.resize(256, '\0');
-    HKEY key = nullptr;
-    RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Brantel\\Halvora\\Qor", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                    &key, nullptr);
-    RegSetValueExA(key, name, 0, REG_BINARY, reinterpret_cast<const BYTE*>(v.data()), 256);
-    RegCloseKey(key);
 }
 
 // A window titled "UPS Warning" whose thread never takes a message: a pop-up
@@ -128,11 +100,11 @@ std::string FolderWithoutPopup() {
 TEST(HalvoraFaults, TheCountdownEndsOnTimeWithAHungThenAMissingPopupAndTheExitWaitsForNeither) {
     std::string folder = FolderWithoutPopup();
     ASSERT_FALSE(folder.empty());
-    ResetLog();
+    ResetHalvoraLog();
     WriteQorString("Port", "COM1");
-    WriteEvent("Power Fail Warning", 1);
-    WriteEvent("Power Restored", 0);
-    WriteEvent("Battery Low", 0);
+    WriteEventValue("Power Fail Warning", 1);
+    WriteEventValue("Power Restored", 0);
+    WriteEventValue("Battery Low", 0);
     WriteQorDword("Enable Notification", 0);
     // One minute, and a reminder every second of it.
     WriteQorDword("Battery life", 1);
@@ -178,9 +150,9 @@ TEST(HalvoraFaults, TheCountdownEndsOnTimeWithAHungThenAMissingPopupAndTheExitWa
 // "NONE": the countdown goes on, and the power coming back on the line it ran
 // on still ends it.
 TEST(HalvoraFaults, DetectDuringBatteryLowFindsNothingYetThePowerReturnEndsTheCountdown) {
-    ResetLog();
+    ResetHalvoraLog();
     WriteQorString("Port", "COM1");
-    for (const char* e : {"Power Fail Warning", "Power Restored", "Battery Low"}) WriteEvent(e, 0);
+    for (const char* e : {"Power Fail Warning", "Power Restored", "Battery Low"}) WriteEventValue(e, 0);
     WriteQorDword("Enable Notification", 0);
     WriteQorDword("Battery low life", 2);
     WriteQorDword("Show Status", 0);
@@ -210,7 +182,7 @@ TEST(HalvoraFaults, DetectDuringBatteryLowFindsNothingYetThePowerReturnEndsTheCo
 }
 
 TEST(HalvoraFaults, TwoThreadsLoggingLoseNoEntry) {
-    ResetLog();
+    ResetHalvoraLog();
     constexpr int kEach = 100;
     auto writer = [](LPVOID name) -> DWORD {
         for (int i = 0; i < kEach; ++i)
@@ -224,12 +196,12 @@ TEST(HalvoraFaults, TwoThreadsLoggingLoseNoEntry) {
     WaitForSingleObject(b, 60000);
     CloseHandle(a);
     CloseHandle(b);
-    std::vector<std::string> texts = LogTexts();
+    std::vector<std::string> texts = HalvoraLogTexts();
     std::set<std::string> distinct(texts.begin(), texts.end());
     EXPECT_EQ(texts.size(), 2u * kEach);
     EXPECT_EQ(distinct.size(), 2u * kEach);
     EXPECT_EQ(distinct.count("gui 99") + distinct.count("mail 99"), 2u);
-    ResetLog();
+    ResetHalvoraLog();
 }
 
 TEST(HalvoraFaults, AForeignMakePagerPointerIsIgnored) {

@@ -414,4 +414,32 @@ std::string Padded(const std::string& s, std::size_t n) {
     return p;
 }
 
+void WriteEventValue(const char* name, int mask) {
+    std::string v = std::string(name) + "," + std::to_string(mask);
+    v.resize(256, '\0');
+    HKEY key = nullptr;
+    RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Brantel\\Halvora\\Qor", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                    &key, nullptr);
+    RegSetValueExA(key, name, 0, REG_BINARY, reinterpret_cast<const BYTE*>(v.data()), 256);
+    RegCloseKey(key);
+}
+
+std::vector<std::string> HalvoraLogTexts() {
+    std::vector<std::string> out;
+    int count = GetPrivateProfileIntA("Log Count", "Count", 0, "Halvora.log");
+    for (int i = 1; i <= count; ++i) {
+        char entry[512] = {};
+        GetPrivateProfileStringA("Log Status", std::to_string(i).c_str(), "", entry, sizeof entry, "Halvora.log");
+        std::string e = entry;
+        std::size_t colon = e.find("  :");
+        out.push_back(colon == std::string::npos ? "<" + e + ">" : e.substr(colon + 3));
+    }
+    return out;
+}
+
+void ResetHalvoraLog() {
+    DeleteFileA((WindowsFolder() + "Halvora.log").c_str());
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, "Halvora.log");  // drops Wine's cached copy
+}
+
 }  // namespace wt

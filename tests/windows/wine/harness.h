@@ -69,6 +69,13 @@ bool ReadQorDword(const char* name, DWORD& out);
 std::string ReadQorString(const char* name);
 void WriteQorDword(const char* name, DWORD v);
 void WriteQorString(const char* name, const char* text);
+// An event's value ("name,mask" in 256 bytes), as the notification dialog stores it.
+void WriteEventValue(const char* name, int mask);
+
+// The texts of "Halvora.log" entries 1..Count (after their "  :").
+std::vector<std::string> HalvoraLogTexts();
+// Removes "Halvora.log" and Wine's cached copy of it.
+void ResetHalvoraLog();
 
 // Pixels of a window as the screen shows it (0x00RRGGBB).
 struct Shot {

@@ -14,22 +14,8 @@ using namespace wt;
 
 namespace {
 
-// The texts of "Halvora.log" entries 1..Count (after their "  :").
-std::vector<std::string> LoggedTexts() {
-    std::vector<std::string> out;
-    int count = GetPrivateProfileIntA("Log Count", "Count", 0, "Halvora.log");
-    for (int i = 1; i <= count; ++i) {
-        char entry[512] = {};
-        GetPrivateProfileStringA("Log Status", std::to_string(i).c_str(), "", entry, sizeof entry, "Halvora.log");
-        std::string e = entry;
-        std::size_t colon = e.find("  :");
-        out.push_back(colon == std::string::npos ? "<" + e + ">" : e.substr(colon + 3));
-    }
-    return out;
-}
-
 bool Logged(const std::vector<std::string>& expected) {
-    return LoggedTexts() == expected;
+    return HalvoraLogTexts() == expected;
 }
 
 // The bodies of the mails the sink got from mail `from` on.
@@ -41,21 +27,6 @@ std::vector<std::string> MailBodies(int from) {
         out.push_back(at == std::string::npos ? m : m.substr(at + 6, m.size() - at - 8));
     }
     return out;
-}
-
-void ResetLogs() {
-    DeleteFileA((WindowsFolder() + "Halvora.log").c_str());
-    WritePrivateProfileStringA(nullptr, nullptr, nullptr, "Halvora.log");  // drops Wine's cached copy
-}
-
-void WriteEvent(const char* name, int mask) {
-    std::string v = std::string(name) + "," + std::to_string(mask);
-    v.resize(256, '\0');
-    HKEY key = nullptr;
-    RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Brantel\\Halvora\\Qor", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                    &key, nullptr);
-    RegSetValueExA(key, name, 0, REG_BINARY, reinterpret_cast<const BYTE*>(v.data()), 256);
-    RegCloseKey(key);
 }
 
 // A window titled "UPS Warning" in place of qorwarn: it keeps every warning
@@ -130,7 +101,7 @@ bool TextIs(HWND dlg, int id, const std::string& text) {
 
 TEST(HalvoraMonitor, FirstStartStoresAndWatchesThePortAndTheMainsFail) {
     DeleteQorKey();
-    ResetLogs();
+    ResetHalvoraLog();
     ASSERT_TRUE(SinkRunning());
     StoreMailSettings("127.0.0.1", {{"Ann", "ann@example.org"}});
     WriteQorDword("Enable Notification", 3);
@@ -148,11 +119,11 @@ TEST(HalvoraMonitor, FirstStartStoresAndWatchesThePortAndTheMainsFail) {
     Screenshot(h.dlg, "halvora-normal.bmp");
 
     // The registry is read on every tick: the pop-up channels take effect at once.
-    WriteEvent("Power Fail Warning", 1);
-    WriteEvent("Power Restored", 1);
+    WriteEventValue("Power Fail Warning", 1);
+    WriteEventValue("Power Restored", 1);
     WriteQorDword("Battery life", 5);
     ASSERT_TRUE(SetLines("ttyS0", true, false));  // DCD only: mains failed
-    EXPECT_TRUE(WaitFor([] { return Logged({"AC power failure"}); }, 6000)) << LoggedTexts().size();
+    EXPECT_TRUE(WaitFor([] { return Logged({"AC power failure"}); }, 6000)) << HalvoraLogTexts().size();
     HWND popup = nullptr;
     ASSERT_TRUE(WaitFor([&] { return (popup = RealPopup()) != nullptr && VisibleChildren(popup) == 2; }, 10000));
     EXPECT_TRUE(TextIs(h.dlg, 1023, "System AC power: Failure"));
@@ -168,7 +139,7 @@ TEST(HalvoraMonitor, FirstStartStoresAndWatchesThePortAndTheMainsFail) {
     EXPECT_TRUE(TextIs(h.dlg, 1025, "ShutDown CountDown: none"));
     bool counted = WaitFor([&] { return ItemText(h.dlg, 1025).find(" seconds") != std::string::npos; }, 2500);
     EXPECT_FALSE(counted) << "the countdown still runs";
-    EXPECT_EQ(LoggedTexts().size(), 2u);
+    EXPECT_EQ(HalvoraLogTexts().size(), 2u);
     PostMessageA(popup, WM_CLOSE, 0, 0);
     EXPECT_TRUE(WaitFor([] { return RealPopup() == nullptr; }, 5000));
     // No event has its mail channel set: nothing was mailed.
@@ -176,9 +147,9 @@ TEST(HalvoraMonitor, FirstStartStoresAndWatchesThePortAndTheMainsFail) {
 }
 
 TEST(HalvoraMonitor, WarningsChannelsCancelAndTheLogDialogsWhileTheQuestionIsOpen) {
-    ResetLogs();
+    ResetHalvoraLog();
     WriteQorString("Port", "COM1");
-    for (const char* e : {"Power Fail Warning", "Power Restored", "Battery Low"}) WriteEvent(e, 7);
+    for (const char* e : {"Power Fail Warning", "Power Restored", "Battery Low"}) WriteEventValue(e, 7);
     WriteQorDword("Enable Notification", 3);
     StoreMailSettings("127.0.0.1", {{"Ann", "ann@example.org"}});
     int mailsBefore = MailCount();
@@ -217,7 +188,7 @@ TEST(HalvoraMonitor, WarningsChannelsCancelAndTheLogDialogsWhileTheQuestionIsOpe
         if (g.first == 4) {
             EXPECT_EQ(g.second % 2, 0) << g.second;
         }
-    EXPECT_EQ(LoggedTexts(), std::vector<std::string>{"AC power failure"});
+    EXPECT_EQ(HalvoraLogTexts(), std::vector<std::string>{"AC power failure"});
     // The AC failure goes out as a real mail (no pager list: no call).
     EXPECT_TRUE(WaitFor([&] { return MailCount() > mailsBefore; }, 10000));
     EXPECT_EQ(MailBodies(mailsBefore + 1).front(), "Power Fail Warning");
@@ -244,8 +215,8 @@ TEST(HalvoraMonitor, WarningsChannelsCancelAndTheLogDialogsWhileTheQuestionIsOpe
     ASSERT_TRUE(WaitFor([&] { return (popup = RealPopup()) != nullptr && VisibleChildren(popup) == 2; }, 15000));
     PostMessageA(popup, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(205 + 30, 130 + 12));
     PostMessageA(popup, WM_LBUTTONUP, 0, MAKELPARAM(205 + 30, 130 + 12));
-    EXPECT_TRUE(WaitFor([] { return LoggedTexts().size() == 4; }, 6000));
-    EXPECT_EQ(LoggedTexts(), (std::vector<std::string>{"AC power failure", "AC power restored", "UPS battery low",
+    EXPECT_TRUE(WaitFor([] { return HalvoraLogTexts().size() == 4; }, 6000));
+    EXPECT_EQ(HalvoraLogTexts(), (std::vector<std::string>{"AC power failure", "AC power restored", "UPS battery low",
                                                        "ShutDown cancelled by the user"}));
     EXPECT_TRUE(TextIs(h.dlg, 1025, "ShutDown CountDown: stopped"));
     EXPECT_TRUE(WaitFor([&] { return VisibleChildren(popup) == 1; }, 5000));  // the pop-up says it worked
@@ -289,7 +260,7 @@ TEST(HalvoraMonitor, WarningsChannelsCancelAndTheLogDialogsWhileTheQuestionIsOpe
     Screenshot(history, "halvora-review-history.bmp");
     PostMessageA(history, WM_COMMAND, MAKEWPARAM(1029, BN_CLICKED), 0);
     EXPECT_TRUE(WaitFor([&] { return ItemText(history, 1027).empty(); }, 3000));
-    EXPECT_TRUE(LoggedTexts().empty());
+    EXPECT_TRUE(HalvoraLogTexts().empty());
     EXPECT_EQ(GetPrivateProfileSectionNamesA(names, sizeof names, "Halvora.log"), 0u) << names;
     PostMessageA(history, WM_COMMAND, IDOK, 0);
     EXPECT_TRUE(WaitFor([&] { return !IsWindow(history); }, 3000));
@@ -301,10 +272,10 @@ TEST(HalvoraMonitor, WarningsChannelsCancelAndTheLogDialogsWhileTheQuestionIsOpe
 }
 
 TEST(HalvoraShutdown, CountdownEndClosesAppsSignalsTheUpsAndEndsWindows) {
-    ResetLogs();
+    ResetHalvoraLog();
     ClearExitWindowsLog();
     WriteQorString("Port", "COM1");
-    for (const char* e : {"Power Fail Warning", "Power Restored", "Battery Low"}) WriteEvent(e, 0);
+    for (const char* e : {"Power Fail Warning", "Power Restored", "Battery Low"}) WriteEventValue(e, 0);
     WriteQorDword("Battery life", 0);
     WriteQorDword("ShutDown", 0);
     WriteQorDword("Show Status", 0);
