@@ -43,11 +43,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         char buf[kMaxReply];
         Reply r(buf, sizeof buf);
         After after = p.handle(sessions[current], text + pos, end - pos, r);
-        // Every command is answered, whole, within the bound the server reserves;
+        // Every command is answered, whole, within the bound the server reserves
+        // (the list of clients may go beyond it, in memory of its own);
         // only a broken line (a quote left open) goes unanswered.
         Words w;
         bool broken = !splitWords(text + pos, end - pos, w);
-        if (r.overflowed() || (r.size() == 0) != broken || (r.size() > 0 && buf[r.size() - 1] != '\n')) std::abort();
+        if (r.overflowed() || (r.size() == 0) != broken || (r.size() > 0 && r.data()[r.size() - 1] != '\n')) std::abort();
         if (p.loginCount() < 0 || p.loginCount() > 2) std::abort();
         if (after == After::Close) {
             p.detach(&sessions[current]);

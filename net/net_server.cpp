@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -21,7 +22,8 @@ namespace qor::net {
 namespace {
 
 // Answers wait here only while the socket does not take them; a command is
-// read only while its answer is sure to fit.
+// read only while its answer is sure to fit. Only the list of clients can be
+// longer: the buffer grows for it while it waits, and shrinks back after.
 constexpr size_t kOutCap = 2 * kMaxReply;
 constexpr size_t kKeyLen = 9;  // family, then the IPv4 address or the IPv6 /64
 constexpr uint64_t kListenTag = 1ull << 62;
@@ -71,8 +73,9 @@ struct NetServer::Client {
     char in[kMaxLine];
     size_t inLen = 0;
     std::unique_ptr<char[]> out;  // only while answers wait for the client to read
-    size_t outLen = 0;
-    size_t outOff = 0;
+    uint32_t outCap = 0;
+    uint32_t outLen = 0;
+    uint32_t outOff = 0;
     int64_t lastMs = 0;          // last activity
     int64_t stalledSinceMs = -1; // answers waiting and none taken since
     bool closeAfterFlush = false;
@@ -80,7 +83,7 @@ struct NetServer::Client {
     uint32_t events = 0;         // what the epoll set watches for it now
 
     size_t pending() const { return outLen - outOff; }
-    bool roomForAnswer() const { return kOutCap - pending() >= kMaxReply; }
+    bool roomForAnswer() const { return pending() + kMaxReply <= kOutCap; }
     bool hasLine() const { return std::memchr(in, '\n', inLen) != nullptr; }
 };
 
@@ -340,9 +343,9 @@ void NetServer::answerLines(Client& c, int budget) {
         if (protocol_.handle(c.session, c.in + start, len, reply) == After::Close) c.closeAfterFlush = true;
         // A client not logged in keeps its place only by asking what it may:
         // lines answered with an error do not count.
-        if (c.session.loggedIn || std::strncmp(answer, "ERR ", 4) != 0) c.lastMs = nowMs();
+        if (c.session.loggedIn || std::strncmp(reply.data(), "ERR ", 4) != 0) c.lastMs = nowMs();
         start = static_cast<size_t>(nl - c.in) + 1;
-        queueOutput(c, answer, reply.size());
+        queueOutput(c, reply.data(), reply.size());
     }
     if (!c.fd) return;
     std::memmove(c.in, c.in + start, c.inLen - start);
@@ -363,19 +366,30 @@ void NetServer::queueOutput(Client& c, const char* data, size_t len) {
         }
         if (sent == len) return;
     }
-    if (!c.out) {
-        c.out.reset(new (std::nothrow) char[kOutCap]);
-        if (!c.out) return drop(c);
-        c.outLen = c.outOff = 0;
-    }
-    if (c.outOff > 0) {
+    size_t need = c.pending() + (len - sent);
+    if (need > UINT32_MAX) return drop(c);
+    // An answer longer than the usual room (the list of clients) gets a buffer its size.
+    if (!c.out || need > c.outCap) {
+        if (!resizeOutput(c, std::max(need, kOutCap))) return drop(c);
+    } else if (c.outOff > 0) {
         std::memmove(c.out.get(), c.out.get() + c.outOff, c.pending());
         c.outLen -= c.outOff;
         c.outOff = 0;
     }
-    std::memcpy(c.out.get() + c.outLen, data + sent, len - sent);  // fits: roomForAnswer
-    c.outLen += len - sent;
+    std::memcpy(c.out.get() + c.outLen, data + sent, len - sent);
+    c.outLen += static_cast<uint32_t>(len - sent);
     if (c.stalledSinceMs < 0) c.stalledSinceMs = nowMs();
+}
+
+bool NetServer::resizeOutput(Client& c, size_t cap) {
+    std::unique_ptr<char[]> out(new (std::nothrow) char[cap]);
+    if (!out) return false;
+    if (c.out) std::memcpy(out.get(), c.out.get() + c.outOff, c.pending());
+    c.outLen = static_cast<uint32_t>(c.pending());
+    c.outOff = 0;
+    c.outCap = static_cast<uint32_t>(cap);
+    c.out = std::move(out);
+    return true;
 }
 
 void NetServer::flush(Client& c) {
@@ -385,16 +399,19 @@ void NetServer::flush(Client& c) {
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
         if (n <= 0) return drop(c);
-        c.outOff += static_cast<size_t>(n);
+        c.outOff += static_cast<uint32_t>(n);
         moved = true;
     }
     if (c.pending() == 0) {
         c.out.reset();  // a reader that keeps up holds no buffer
-        c.outLen = c.outOff = 0;
+        c.outCap = c.outLen = c.outOff = 0;
         c.stalledSinceMs = -1;
         if (c.closeAfterFlush && !c.hasLine()) return drop(c);
     } else if (moved) {
         c.stalledSinceMs = nowMs();
+        // A long answer mostly taken: what is left goes back to the usual size
+        // (kept as it is when that memory is lacking).
+        if (c.outCap > kOutCap && c.pending() <= kOutCap) resizeOutput(c, kOutCap);
     }
 }
 

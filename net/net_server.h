@@ -66,6 +66,7 @@ private:
     void readFrom(Client& c);
     void answerLines(Client& c, int budget);
     void queueOutput(Client& c, const char* data, size_t len);
+    bool resizeOutput(Client& c, size_t cap);
     void flush(Client& c);
     void drop(Client& c);
     void watch(Client& c);

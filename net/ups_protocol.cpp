@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <stdexcept>
 
 #include "bounded_text.h"
 #include "command_words.h"
@@ -99,7 +100,30 @@ void listLine(Reply& out, const char* edge, const char* kind, const char* ups, c
 
 }  // namespace
 
+bool Reply::lengthen(size_t bytes) {
+    try {
+        if (!long_) text_.assign(buf_, len_);
+        text_.reserve(len_ + bytes);
+    } catch (const std::bad_alloc&) {
+        return false;
+    } catch (const std::length_error&) {
+        return false;
+    }
+    long_ = true;
+    return true;
+}
+
 void Reply::put(char c) {
+    if (long_) {
+        // Within what was reserved, or the answer is cut short as a bounded one.
+        if (len_ >= text_.capacity()) {
+            overflow_ = true;
+            return;
+        }
+        text_.push_back(c);
+        ++len_;
+        return;
+    }
     if (len_ + 1 >= cap_) {
         overflow_ = true;
         return;
@@ -424,8 +448,13 @@ void UpsProtocol::list(int argc, const char* const* argv, Reply& out) {
             out.end();
         }
     } else if (is(kind, "CLIENT")) {
-        // A crowd larger than one answer holds is cut short, the list still closed.
+        // However many the followers, the list comes whole: it alone may be
+        // longer than kMaxReply. Short of memory it is cut short, still closed.
         size_t endLen = std::strlen("END LIST CLIENT \n") + std::strlen(ups);
+        size_t whole = endLen;
+        for (const Session* c : sessions_)
+            if (c->loggedIn) whole += std::strlen("CLIENT  \n") + std::strlen(kUpsName) + strnlen(c->peer, sizeof c->peer);
+        if (whole > out.room()) out.lengthen(whole);
         for (const Session* c : sessions_) {
             if (!c->loggedIn) continue;
             if (out.room() < endLen + std::strlen("CLIENT  \n") + std::strlen(kUpsName) + std::strlen(c->peer)) break;

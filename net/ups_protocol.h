@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "net_config.h"
@@ -16,7 +17,7 @@
 namespace qor::net {
 
 constexpr const char* kUpsName = "qor";
-constexpr size_t kMaxReply = 2048;  // the longest answer to one command
+constexpr size_t kMaxReply = 2048;  // the longest answer to one command, but for the list of clients
 // A follower's forced shutdown is withdrawn once mains is present and it is
 // this old: every follower has polled it by then, and one that boots later is
 // not shut down again.
@@ -40,12 +41,20 @@ struct Session {
 class Reply {
 public:
     Reply(char* buf, size_t cap) : buf_(buf), cap_(cap) {}
+    // For the one answer that may outgrow the buffer (the list of clients): it
+    // goes on in memory of its own, `bytes` more reserved. False, and the
+    // bound kept, when that memory is lacking.
+    bool lengthen(size_t bytes);
+    const char* data() const { return long_ ? text_.c_str() : buf_; }
     void add(const char* text);
     void addQuoted(const char* text);  // "text" with " and \ escaped
     void addNumber(long value);
     void end() { add("\n"); }
     size_t size() const { return len_; }
-    size_t room() const { return len_ + 1 < cap_ ? cap_ - len_ - 1 : 0; }
+    size_t room() const {
+        size_t cap = long_ ? text_.capacity() + 1 : cap_;
+        return len_ + 1 < cap ? cap - len_ - 1 : 0;
+    }
     bool overflowed() const { return overflow_; }
 
 private:
@@ -54,6 +63,8 @@ private:
     size_t cap_;
     size_t len_ = 0;
     bool overflow_ = false;
+    bool long_ = false;
+    std::string text_;  // the answer, once lengthened
 };
 
 enum class After { Stay, Close };

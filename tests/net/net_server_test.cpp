@@ -1,7 +1,8 @@
 // The socket layer on the loopback of the sandbox's own network (this binary
 // runs inside qor-sandbox): bounded lines, a crowd that cannot keep the
 // followers out, clients that never read, exhausted descriptors, and the wait
-// for the followers before the halt. (An endless line from a real
+// for the followers before the halt, a list of followers longer than any other
+// answer. (An endless line from a real
 // client: net_e2e_test.)
 #include "net_server.h"
 
@@ -61,6 +62,19 @@ UniqueFd connectFrom(const char* local) {
     if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&from), sizeof from) != 0 ||
         ::connect(fd.get(), reinterpret_cast<sockaddr*>(&a), sizeof a) != 0)
         fd.reset();
+    return fd;
+}
+
+// A small receive buffer, set before the window is agreed: the client takes
+// little until it reads.
+UniqueFd connectWithReceiveBuffer(int bytes) {
+    UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    ::setsockopt(fd.get(), SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(3493);
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd.get(), reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) fd.reset();
     return fd;
 }
 
@@ -270,14 +284,8 @@ TEST(NetServer, ClientThatStopsReadingIsHeldBackAndLaterAnsweredInFull) {
     auto server = NetServer::create(config());
     ASSERT_TRUE(server);
     server->publish({AcOk, 600, "/dev/ttyS0"});
-    UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    int small = 4096;
-    ::setsockopt(fd.get(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(3493);
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::connect(fd.get(), reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    UniqueFd fd = connectWithReceiveBuffer(4096);
+    ASSERT_TRUE(fd);
     const int commands = 5000;  // about 2 MiB of answers, more than the socket buffers hold
     std::string many;
     for (int i = 0; i < commands; ++i) many += "LIST VAR qor\n";
@@ -310,6 +318,42 @@ TEST(NetServer, ClientThatStopsReadingIsHeldBackAndLaterAnsweredInFull) {
         for (size_t at; (at = all.find(endLine, seen)) != std::string::npos; seen = at + endLine.size()) ++ends;
     }
     EXPECT_EQ(ends, static_cast<size_t>(commands)) << "every answer arrives once the client reads";
+}
+
+TEST(NetServer, ListOfManyFollowersArrivesWholeToASlowReader) {
+    NetLimits limits;
+    limits.socketBufferBytes = 2048;  // the kernel's least: most of the list waits in the server
+    auto server = NetServer::create(config(), limits);
+    ASSERT_TRUE(server);
+    const int followers = 450;  // (both ends of each in this process: under 1024 descriptors)
+    std::vector<UniqueFd> crowd;
+    std::string want = "BEGIN LIST CLIENT qor\n";
+    for (int i = 0; i < followers; ++i) {
+        std::string from = "127.0.1." + std::to_string(100 + i % 150);
+        crowd.push_back(connectFrom(from.c_str()));
+        sendText(crowd.back().get(), "USERNAME mon\nPASSWORD secret\nLOGIN qor\n");
+        for (int round = 0; round < 100 && server->loginCount() <= i; ++round) server->serve();
+        ASSERT_EQ(server->loginCount(), i + 1);
+        want += "CLIENT qor " + from + "\n";
+    }
+    want += "END LIST CLIENT qor\n";
+    UniqueFd asker = connectWithReceiveBuffer(2048);
+    ASSERT_TRUE(asker);
+    sendText(asker.get(), "LIST CLIENT qor\nVER\n");
+    for (int round = 0; round < 20; ++round) server->serve();  // nothing read meanwhile
+    std::string got;
+    auto stop = SteadyClock::now() + Ms(5000);
+    while (got.find("upsd") == std::string::npos && SteadyClock::now() < stop) {
+        server->serve();
+        char buf[512];
+        pollfd p{asker.get(), POLLIN, 0};
+        if (::poll(&p, 1, 10) <= 0) continue;
+        ssize_t n = ::recv(asker.get(), buf, sizeof buf, 0);
+        if (n <= 0) break;
+        got.append(buf, static_cast<size_t>(n));
+    }
+    EXPECT_EQ(got.substr(0, want.size()), want);
+    EXPECT_NE(got.find("upsd", want.size()), std::string::npos) << "the next command is answered after it";
 }
 
 TEST(NetServer, HaltWaitsForTheFollowersToLogOutServingThemMeanwhile) {
