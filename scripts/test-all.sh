@@ -45,7 +45,7 @@ tsan="halt_on_error=1 log_path=$reports/tsan"
 # Qt and the X libraries under it are not built with ThreadSanitizer: their own
 # threads synchronise where it cannot see, so in the tests that run Qt what
 # happens inside them is left out (our own code's accesses are all still checked).
-qt_tests='^(MainWindow|HelpWindowTest|OptionsDialog|ModemSetting|AddressLists|QorguiE2E|TerminationSignals|NetE2E[.]Desktop|Faults/DesktopEtcFault|Faults/CableFlapping.*qorgui)'
+qt_tests='^(MainWindow|HelpWindowTest|OptionsDialog|ModemSetting|AddressLists|MoreSettings|TestNoticeDialog|QorguiE2E|TerminationSignals|NetE2E[.]Desktop|Faults/DesktopEtcFault|Faults/CableFlapping.*qorgui)'
 status=0
 (cd build-tsan && TSAN_OPTIONS="$tsan" \
     ctest --output-on-failure -j"$JOBS" --timeout 900 -LE 'nosan|fuzz' -E "$qt_tests" \
