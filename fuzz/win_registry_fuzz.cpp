@@ -123,7 +123,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                              value::kEmailSetting, value::kEmailAddress, value::kModemSetting, value::kPagerNumber}) {
         const ValueLayout* l = FindValueLayout(name);
         FUZZ_CHECK(l != nullptr);
-        std::vector<unsigned char> buf(l->size);
+        // An event value keeps a text of up to 255 characters, so it may be
+        // longer than its layout; its readers take kEventValueMaxSize.
+        bool event = std::strcmp(name, value::kPowerFailWarning) == 0 ||
+                     std::strcmp(name, value::kPowerRestored) == 0 || std::strcmp(name, value::kBatteryLow) == 0;
+        std::vector<unsigned char> buf(event ? kEventValueMaxSize : l->size);
         FUZZ_CHECK(ReadBlock(store, name, buf.data(), buf.size()));
     }
 
