@@ -206,6 +206,24 @@ TEST(NetServer, ClientThatNeverReadsPinsLittleMemoryAndIsDropped) {
     EXPECT_EQ(server->clientCount(), 0) << "dropped once its answers have not moved for a while";
 }
 
+// Lets the process open no descriptor beyond those it holds, until restored.
+class DescriptorLimit {
+public:
+    bool tighten() {
+        if (::getrlimit(RLIMIT_NOFILE, &saved_) != 0) return false;
+        int lowestFree = ::dup(0);
+        if (lowestFree < 0) return false;
+        ::close(lowestFree);
+        rlimit tight = saved_;
+        tight.rlim_cur = static_cast<rlim_t>(lowestFree);
+        return ::setrlimit(RLIMIT_NOFILE, &tight) == 0;
+    }
+    bool restore() { return ::setrlimit(RLIMIT_NOFILE, &saved_) == 0; }
+
+private:
+    rlimit saved_{};
+};
+
 TEST(NetServer, ExhaustedDescriptorsDoNotKeepTheLoopBusy) {
     NetLimits limits;
     limits.acceptPauseMs = 600;
@@ -214,14 +232,8 @@ TEST(NetServer, ExhaustedDescriptorsDoNotKeepTheLoopBusy) {
     server->publish({AcOk, 600, "/dev/ttyS0"});
     std::vector<UniqueFd> waiting;
     for (int i = 0; i < 3; ++i) waiting.push_back(connectFrom("127.0.0.1"));  // queued by the kernel
-    rlimit before{};
-    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &before), 0);
-    int lowestFree = ::dup(0);
-    ASSERT_GE(lowestFree, 0);
-    ::close(lowestFree);
-    rlimit tight = before;
-    tight.rlim_cur = static_cast<rlim_t>(lowestFree);  // no descriptor left for an accept
-    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+    DescriptorLimit limit;
+    ASSERT_TRUE(limit.tighten());  // no descriptor left for an accept
     int wakeups = 0;
     auto end = SteadyClock::now() + Ms(1500);
     while (SteadyClock::now() < end) {
@@ -229,7 +241,7 @@ TEST(NetServer, ExhaustedDescriptorsDoNotKeepTheLoopBusy) {
         if (::poll(&p, 1, 50) > 0) ++wakeups;
         server->serve();
     }
-    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &before), 0);
+    ASSERT_TRUE(limit.restore());
     EXPECT_LT(wakeups, 10) << "the listener is left alone for a while after an accept fails";
     EXPECT_EQ(server->clientCount(), 0);
     for (auto& fd : waiting) EXPECT_EQ(ask(fd.get(), server.get(), "LIST UPS"), "BEGIN LIST UPS") << "served once it can";
@@ -264,16 +276,10 @@ TEST(NetServer, ItsTimeOutsComeWithoutTicks) {
     EXPECT_EQ(server->clientCount(), 0) << "a silent client goes by its own time-out";
 
     UniqueFd waiting = connectFrom("127.0.0.1");  // queued by the kernel; its accept will fail
-    rlimit before{};
-    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &before), 0);
-    int lowestFree = ::dup(0);
-    ASSERT_GE(lowestFree, 0);
-    ::close(lowestFree);
-    rlimit tight = before;
-    tight.rlim_cur = static_cast<rlim_t>(lowestFree);
-    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+    DescriptorLimit limit;
+    ASSERT_TRUE(limit.tighten());
     serveLikeARestingFrontEnd(*server, 100);
-    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &before), 0);
+    ASSERT_TRUE(limit.restore());
     int due = server->msUntilDue();
     EXPECT_TRUE(due >= 0 && due <= 300) << due;
     serveLikeARestingFrontEnd(*server, 500);
